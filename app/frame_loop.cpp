@@ -1,0 +1,112 @@
+// frame_loop.cpp -- start-up, one frame, the loop, exit_program, truncate_to_int
+#include "app/frame_loop.h"
+
+#include <GL/gl.h>
+
+#include "app/app_state.h"
+#include "app/gl_window.h"
+#include "geometry/torus.h"
+#include "platform/platform.h"
+#include "render/fade.h"
+#include "render/render_state.h"
+#include "render/scene_a.h"
+#include "render/scene_b.h"
+
+void start_up()
+{
+    app = AppState{};
+    app.frame_count = 1;
+    if (!window_create(800, 600, 32, true)) {
+        // The window layer has shown why. Going on would leave a process that no
+        // input can end, and a failure must not look like success.
+        platform_exit_process(1);
+    }
+    setup_render_state();
+    app.torus_list = generate_torus(32, 24, 18.0f, 15.0f, 0);
+    app.fade_level = 1.0f;
+    // Wiped by the first clear, but its blend function is the one the first
+    // frame's Scene A inherits.
+    draw_fade_quad(1.0f, 1.0f);
+}
+
+std::int32_t truncate_to_int(float value)
+{
+    // A C++ conversion truncates by definition (cvttss2si), independent of the
+    // current rounding mode.
+    return static_cast<std::int32_t>(value);
+}
+
+void draw_logo_overlay()
+{
+    glEnable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glLoadIdentity();
+    glTranslatef(5.75f, -7.35f, -18.0f);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, app.logo_texture);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(0.0f, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(0.0f, 1.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(4.0f, 1.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(4.0f, 0.0f);
+    glEnd();
+
+    // The state the next frame's scene starts from.
+    glEnable(GL_DEPTH_TEST);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glDisable(GL_TEXTURE_2D);
+}
+
+void run_frame()
+{
+    app.scene_time += scene_time_step;
+
+    // At most one message a frame, so a flood of messages cannot stall drawing.
+    // A key press or close request ends the process inside the dispatch.
+    if (platform_peek_message(&app.message)) {
+        platform_dispatch_message(&app.message);
+    }
+
+    app.frame_count += 1;
+
+    // The blur capture leaves a dark-blue clear colour behind; black again here.
+    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+
+    // The fade quad takes the level from before the step; it is never clamped,
+    // so it sinks far below 0 in Scene A and rises back through 1 in Scene B.
+    std::int32_t phase = truncate_to_int(app.scene_time) % 150;
+    if (phase < 75) {
+        draw_scene_a(app.scene_time);
+        draw_fade_quad(1.0f, app.fade_level);
+        app.fade_level -= fade_step;
+    } else {
+        draw_scene_b(app.scene_time);
+        draw_fade_quad(1.0f, app.fade_level);
+        app.fade_level += fade_step;
+    }
+
+    draw_logo_overlay();
+    platform_swap_buffers(app.dc);
+    platform_sleep(2);
+}
+
+void run_frame_loop()
+{
+    for (;;) {
+        run_frame();
+    }
+}
+
+void exit_program()
+{
+    platform_exit_process(0);
+}

@@ -1,0 +1,31 @@
+// frame_loop.h -- start-up, one frame, the endless loop and the end of the process
+#pragma once
+
+#include <cstdint>
+
+// The scene clock's step per frame: the single nearest to 0.22.
+constexpr float scene_time_step = 0.22f;
+// The fade level's step per frame: 0x3D4CCCCC, one ulp below the single nearest
+// to 0.05. Not 0.05f: the fade's timing at each scene change depends on it.
+constexpr float fade_step = 0.049999997f;
+
+// Zero-fills AppState, creates the window, sets up rendering, builds the torus
+// and draws the first fade quad. Ends the process with status 1 (after the
+// window layer's message boxes) when the window cannot be created.
+void start_up();
+
+// One frame: clock, at most one message, clear, scene, fade, logo, present, sleep.
+// Tests call it directly.
+void run_frame();
+
+// run_frame forever; the process ends from inside the window procedure.
+[[noreturn]] void run_frame_loop();
+
+// The logo overlay and the state every frame ends with.
+void draw_logo_overlay();
+
+// Ends the process with exit code 0. Run by the window procedure.
+[[noreturn]] void exit_program();
+
+// Rounds toward zero whatever the FPU's rounding mode (2.9 -> 2, -2.9 -> -2).
+std::int32_t truncate_to_int(float value);

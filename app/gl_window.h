@@ -1,0 +1,20 @@
+// gl_window.h -- the one window, its GL context, and its viewport and projection
+#pragma once
+
+#include <cstdint>
+
+// Registers the class, switches the display (full screen), creates and shows the
+// window with a double-buffered RGBA, 16-bit depth GL context made current, starts
+// the one-second timer and sets the viewport. False after a message box (or two)
+// and a teardown of whatever was built. Called once by start-up.
+bool window_create(std::int32_t width, std::int32_t height, std::uint8_t color_bits,
+                   bool fullscreen);
+
+// Releases everything window_create built, in a fixed order; every failure shows
+// its own box and the teardown goes on. Called on a close request and by failed
+// creations.
+void window_teardown(bool fullscreen);
+
+// Viewport and 45-degree perspective for a client area of width x height (a
+// height of 0 counts as 1); leaves GL_MODELVIEW current with the identity.
+void window_resize(std::int32_t width, std::int32_t height);

@@ -1,0 +1,53 @@
+// window_procedure.cpp -- window_procedure and the frame-rate title
+#include "app/window_procedure.h"
+
+#include <cstdio>
+
+#include "app/app_state.h"
+#include "app/frame_loop.h"
+#include "app/gl_window.h"
+
+static void show_frame_rate(PlatformWindow* window)
+{
+    // The timer runs once a second, so the frames counted since the last title
+    // are the frame rate.
+    char title[64];
+    std::snprintf(title, sizeof title, "Quorvex   [%ld FPS]", static_cast<long>(app.frame_count));
+    platform_set_window_title(window, title);
+    app.frame_count = 0;
+}
+
+std::intptr_t window_procedure(PlatformWindow* window, std::uint32_t message,
+                               std::uintptr_t wparam, std::intptr_t lparam)
+{
+    switch (message) {
+    case msg_create:
+        return 0;
+    case msg_size: {
+        // Each half of lParam is a signed 16-bit number.
+        auto width = static_cast<std::int16_t>(lparam & 0xFFFF);
+        auto height = static_cast<std::int16_t>((lparam >> 16) & 0xFFFF);
+        window_resize(width, height);
+        return platform_default_window_procedure(window, message, wparam, lparam);
+    }
+    case msg_keydown:
+        platform_post_quit_message(0);
+        exit_program();
+    case msg_close:
+        platform_post_quit_message(0);
+        window_teardown(true);
+        exit_program();
+    case msg_destroy:
+        platform_post_quit_message(0);
+        return 0;
+    case msg_timer:
+        if (wparam == 1) {
+            show_frame_rate(window);
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return platform_default_window_procedure(window, message, wparam, lparam);
+}

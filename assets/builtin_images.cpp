@@ -1,0 +1,1 @@
+// builtin_images.cpp -- placeholder until the built-in images land

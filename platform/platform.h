@@ -1,0 +1,122 @@
+// platform.h -- the operating-system steps the program needs, one plain function per step
+//
+// The rules (which step comes next, which message, what is torn down after which
+// failure) live in app/. A platform file only performs a step and says whether it
+// worked. Exactly one platform file is linked into a program: platform_sdl.cpp for
+// Linux, a fake for the unit tests.
+#pragma once
+
+#include <cstdint>
+
+// Opaque handles; only the platform file knows what they are.
+struct PlatformWindow;
+struct PlatformDc;
+struct PlatformContext;
+
+// Message numbers as the window procedure sees them (the native values, so a
+// native platform can pass its own messages straight through).
+enum : std::uint32_t {
+    msg_null = 0x0000,
+    msg_create = 0x0001,
+    msg_destroy = 0x0002,
+    msg_size = 0x0005,
+    msg_close = 0x0010,
+    msg_quit = 0x0012,
+    msg_keydown = 0x0100,
+    msg_syskeydown = 0x0104,
+    msg_timer = 0x0113,
+};
+
+// One queued window message, as the pump takes it from the queue.
+struct Message {
+    PlatformWindow* window;
+    std::uint32_t message;
+    std::uintptr_t wparam;
+    std::intptr_t lparam;
+};
+
+using WindowProcedure = std::intptr_t (*)(PlatformWindow* window, std::uint32_t message,
+                                          std::uintptr_t wparam, std::intptr_t lparam);
+
+// Results of a display-mode change, with the native codes.
+enum DisplayChange : int {
+    display_change_successful = 0,
+    display_change_failed = -1,
+    display_change_badmode = -2,
+};
+
+// The pixel format the window asks for; every field not named is zero.
+struct PixelFormatRequest {
+    std::uint8_t color_bits;
+    std::uint8_t depth_bits;
+    bool double_buffer;
+};
+
+// Window styles: full screen is a borderless popup, windowed a framed, resizable window.
+enum WindowStyle : int {
+    window_style_fullscreen = 0,
+    window_style_windowed = 1,
+};
+
+// Makes the windowing system usable and registers `procedure` as the procedure
+// of the program's window class. False when no visible display can be had.
+bool platform_register_class(const char* class_name, WindowProcedure procedure);
+// Undoes platform_register_class. False on failure.
+bool platform_unregister_class(const char* class_name);
+
+// Switches the display to width x height at bits per pixel for a full-screen
+// window; returns one of DisplayChange.
+int platform_change_display_mode(int width, int height, int bits);
+// Returns the display to the desktop's own mode. The result is not used.
+int platform_restore_display_mode();
+// Shows or hides the mouse cursor over the program's window.
+void platform_show_cursor(bool show);
+
+// Creates the (hidden) top-level window at x, y with the given outer size.
+// `format` is the pixel format the GL context will ask for; platforms that
+// must fix it before the window exists take it here. Null on failure.
+PlatformWindow* platform_create_window(const char* class_name, const char* title, WindowStyle style,
+                                       int x, int y, int width, int height,
+                                       const PixelFormatRequest* format);
+// The drawing surface of `window`. Null on failure.
+PlatformDc* platform_get_dc(PlatformWindow* window);
+// Index of the pixel format closest to `format`; 0 when there is none.
+int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest* format);
+// Gives `dc` the chosen pixel format. False on failure.
+bool platform_set_pixel_format(PlatformDc* dc, int index, const PixelFormatRequest* format);
+// A new GL rendering context for `dc`. Null on failure.
+PlatformContext* platform_create_context(PlatformDc* dc);
+// Makes `rc` current on `dc` (a null `rc` releases the current one). False on failure.
+bool platform_make_current(PlatformDc* dc, PlatformContext* rc);
+// Deletes `rc`; false on failure, and a null context is a failure.
+bool platform_delete_context(PlatformContext* rc);
+// Releases `dc`. False on failure.
+bool platform_release_dc(PlatformWindow* window, PlatformDc* dc);
+// Destroys `window`, sending msg_destroy to its procedure first. False on failure.
+bool platform_destroy_window(PlatformWindow* window);
+
+// Starts a timer that queues msg_timer with wparam `id` every `period_ms`.
+void platform_start_timer(PlatformWindow* window, unsigned id, unsigned period_ms);
+// Shows the window (its procedure receives msg_size), raises it and gives it the focus.
+void platform_show_window(PlatformWindow* window);
+
+// Takes at most one message off the queue. False when the queue is empty.
+bool platform_peek_message(Message* message);
+// Translates and dispatches `message` to its window's procedure.
+void platform_dispatch_message(const Message* message);
+// The platform's own handling of a message the program does not handle.
+std::intptr_t platform_default_window_procedure(PlatformWindow* window, std::uint32_t message,
+                                                std::uintptr_t wparam, std::intptr_t lparam);
+// Queues a quit message. Nothing reads it.
+void platform_post_quit_message(int exit_code);
+
+void platform_set_window_title(PlatformWindow* window, const char* text);
+// A modal error box with no owner; returns when the user has dismissed it (or at
+// once, after writing "caption: text" to standard error, where none can be shown).
+void platform_message_box(const char* text, const char* caption);
+
+// Presents the back buffer of `dc`.
+void platform_swap_buffers(PlatformDc* dc);
+void platform_sleep(unsigned milliseconds);
+// Ends the process with `code`, handing the display back first.
+[[noreturn]] void platform_exit_process(int code);

@@ -1,0 +1,349 @@
+// platform_sdl.cpp -- the platform steps on SDL2 (X11, Wayland; offscreen for tests)
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/emulated_timer.h"
+#include "platform/platform.h"
+
+// Bit 29 of a key message's lParam: the Alt key was held.
+static constexpr std::intptr_t key_alt_held = std::intptr_t{1} << 29;
+
+static struct {
+    WindowProcedure procedure;
+    SDL_Window* window;
+    bool switch_mode;       // the display offers the requested mode: use exclusive full screen
+    SDL_DisplayMode mode;   // that mode
+    EmulatedTimer timer;
+} sdl;
+
+static SDL_Window* sdl_window(PlatformWindow* window)
+{
+    return reinterpret_cast<SDL_Window*>(window);
+}
+
+// SDL has no device context: a window's GL surface is the window itself.
+static SDL_Window* sdl_window(PlatformDc* dc)
+{
+    return reinterpret_cast<SDL_Window*>(dc);
+}
+
+static bool is_headless_driver(const char* name)
+{
+    return name && (SDL_strcasecmp(name, "offscreen") == 0 || SDL_strcasecmp(name, "dummy") == 0);
+}
+
+static bool is_set(const char* name)
+{
+    const char* value = SDL_getenv(name);
+    return value && value[0] != '\0';
+}
+
+bool platform_register_class(const char*, WindowProcedure procedure)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        return false;
+    }
+    // With no display at all SDL quietly falls back to its offscreen driver, and
+    // the demo would run where nobody can see it or press a key to end it. Only
+    // a caller that asks for a headless driver by name gets one.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (is_headless_driver(driver) && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    sdl.procedure = procedure;
+
+    // SDL queues every mouse move and key release, where a native queue merges or
+    // drops them; switched off here, they cannot pile up ahead of a key press in a
+    // pump that takes one message a frame.
+    static const Uint32 unused_events[] = {
+        SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_MOUSEWHEEL,
+        SDL_KEYUP, SDL_TEXTINPUT, SDL_TEXTEDITING, SDL_TEXTEDITING_EXT,
+        SDL_FINGERDOWN, SDL_FINGERUP, SDL_FINGERMOTION, SDL_KEYMAPCHANGED,
+    };
+    for (Uint32 type : unused_events) {
+        SDL_EventState(type, SDL_IGNORE);
+    }
+    SDL_StopTextInput();
+    return true;
+}
+
+bool platform_unregister_class(const char*)
+{
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    sdl.procedure = nullptr;
+    return true;
+}
+
+int platform_change_display_mode(int width, int height, int bits)
+{
+    // SDL switches the mode when a full-screen window is shown, so here the mode
+    // is only looked up: a display without it is the "bad mode" case, a display
+    // whose modes cannot be read at all is the failed switch.
+    if (SDL_GetNumVideoDisplays() < 1 || SDL_GetNumDisplayModes(0) < 1) {
+        return display_change_failed;
+    }
+    SDL_DisplayMode wanted = {};
+    wanted.format = bits >= 24 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
+    wanted.w = width;
+    wanted.h = height;
+    SDL_DisplayMode closest = {};
+    if (!SDL_GetClosestDisplayMode(0, &wanted, &closest) || closest.w != width ||
+        closest.h != height) {
+        sdl.switch_mode = false;
+        return display_change_badmode;
+    }
+    sdl.mode = closest;
+    sdl.switch_mode = true;
+    return display_change_successful;
+}
+
+int platform_restore_display_mode()
+{
+    if (sdl.window && (SDL_GetWindowFlags(sdl.window) & SDL_WINDOW_FULLSCREEN)) {
+        return SDL_SetWindowFullscreen(sdl.window, 0);
+    }
+    return 0;
+}
+
+void platform_show_cursor(bool show)
+{
+    SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+PlatformWindow* platform_create_window(const char*, const char* title, WindowStyle style, int x,
+                                       int y, int width, int height,
+                                       const PixelFormatRequest* format)
+{
+    // SDL fixes the pixel format when the window is made, so it is asked for here.
+    int channel_bits = format->color_bits >= 24 ? 8 : format->color_bits / 3;
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel_bits);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel_bits);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel_bits);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format->depth_bits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_ACCUM_RED_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_ACCUM_GREEN_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_ACCUM_BLUE_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_ACCUM_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format->double_buffer ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (style == window_style_fullscreen) {
+        flags |= sdl.switch_mode ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_BORDERLESS;
+    } else {
+        flags |= SDL_WINDOW_RESIZABLE;
+    }
+    SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
+    if (!window) {
+        return nullptr;
+    }
+    if (flags & SDL_WINDOW_FULLSCREEN) {
+        SDL_SetWindowDisplayMode(window, &sdl.mode);
+    }
+    sdl.window = window;
+    if (sdl.procedure) {
+        sdl.procedure(reinterpret_cast<PlatformWindow*>(window), msg_create, 0, 0);
+    }
+    return reinterpret_cast<PlatformWindow*>(window);
+}
+
+PlatformDc* platform_get_dc(PlatformWindow* window)
+{
+    return reinterpret_cast<PlatformDc*>(window);
+}
+
+int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest*)
+{
+    // The format was chosen with the window; an OpenGL window has exactly one.
+    return dc && (SDL_GetWindowFlags(sdl_window(dc)) & SDL_WINDOW_OPENGL) ? 1 : 0;
+}
+
+bool platform_set_pixel_format(PlatformDc* dc, int index, const PixelFormatRequest*)
+{
+    return dc && index == 1;
+}
+
+PlatformContext* platform_create_context(PlatformDc* dc)
+{
+    return static_cast<PlatformContext*>(SDL_GL_CreateContext(sdl_window(dc)));
+}
+
+bool platform_make_current(PlatformDc* dc, PlatformContext* rc)
+{
+    return SDL_GL_MakeCurrent(sdl_window(dc), static_cast<SDL_GLContext>(rc)) == 0;
+}
+
+bool platform_delete_context(PlatformContext* rc)
+{
+    // SDL ignores a null context silently; a native platform rejects it, and the
+    // teardown's messages depend on that.
+    if (!rc) {
+        return false;
+    }
+    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(rc));
+    return true;
+}
+
+bool platform_release_dc(PlatformWindow* window, PlatformDc* dc)
+{
+    return window && dc;
+}
+
+bool platform_destroy_window(PlatformWindow* window)
+{
+    if (!window) {
+        return false;
+    }
+    if (sdl.procedure) {
+        sdl.procedure(window, msg_destroy, 0, 0);
+    }
+    SDL_DestroyWindow(sdl_window(window));
+    if (sdl.window == sdl_window(window)) {
+        sdl.window = nullptr;
+        sdl.timer.running = false;
+    }
+    return true;
+}
+
+void platform_start_timer(PlatformWindow*, unsigned id, unsigned period_ms)
+{
+    emulated_timer_start(&sdl.timer, id, period_ms, SDL_GetTicks64());
+}
+
+static void send_size(SDL_Window* window)
+{
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    std::intptr_t lparam = (width & 0xFFFF) | ((height & 0xFFFF) << 16);
+    if (sdl.procedure) {
+        sdl.procedure(reinterpret_cast<PlatformWindow*>(window), msg_size, 0, lparam);
+    }
+}
+
+void platform_show_window(PlatformWindow* window)
+{
+    SDL_ShowWindow(sdl_window(window));
+    send_size(sdl_window(window));
+    SDL_RaiseWindow(sdl_window(window));
+}
+
+static void translate_event(const SDL_Event& event, Message* message)
+{
+    *message = Message{reinterpret_cast<PlatformWindow*>(sdl.window), msg_null, 0, 0};
+    switch (event.type) {
+    case SDL_KEYDOWN: {
+        // What a native system sends as a "system" key: anything with Alt held,
+        // F10, and Alt on its own. Those do not end the program.
+        SDL_Keycode key = event.key.keysym.sym;
+        bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
+        bool system = alt || key == SDLK_F10 || key == SDLK_LALT || key == SDLK_RALT;
+        message->message = system ? msg_syskeydown : msg_keydown;
+        message->wparam = static_cast<std::uintptr_t>(key);
+        message->lparam = alt ? key_alt_held : 0;
+        break;
+    }
+    case SDL_QUIT:
+        // Also what SIGINT and SIGTERM become, so they hand the desktop back too.
+        message->message = msg_close;
+        break;
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+            message->message = msg_close;
+        } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+            message->message = msg_size;
+            message->lparam = (event.window.data1 & 0xFFFF) | ((event.window.data2 & 0xFFFF) << 16);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+bool platform_peek_message(Message* message)
+{
+    SDL_Event event;
+    if (SDL_PollEvent(&event)) {
+        translate_event(event, message);
+        return true;
+    }
+    if (emulated_timer_take(&sdl.timer, SDL_GetTicks64())) {
+        *message = Message{reinterpret_cast<PlatformWindow*>(sdl.window), msg_timer, sdl.timer.id, 0};
+        return true;
+    }
+    return false;
+}
+
+void platform_dispatch_message(const Message* message)
+{
+    if (sdl.procedure) {
+        sdl.procedure(message->window, message->message, message->wparam, message->lparam);
+    }
+}
+
+std::intptr_t platform_default_window_procedure(PlatformWindow* window, std::uint32_t message,
+                                                std::uintptr_t wparam, std::intptr_t lparam)
+{
+    // Alt+F4 closes the window, as a native system's default handling makes it.
+    if (message == msg_syskeydown && wparam == static_cast<std::uintptr_t>(SDLK_F4) &&
+        (lparam & key_alt_held) && sdl.procedure) {
+        return sdl.procedure(window, msg_close, 0, 0);
+    }
+    return 0;
+}
+
+void platform_post_quit_message(int)
+{
+    // Nothing reads a quit message: the process ends right after it is posted.
+}
+
+void platform_set_window_title(PlatformWindow* window, const char* text)
+{
+    SDL_SetWindowTitle(sdl_window(window), text);
+}
+
+static bool can_show_box()
+{
+    if (is_headless_driver(SDL_GetCurrentVideoDriver()) ||
+        is_headless_driver(SDL_getenv("SDL_VIDEODRIVER"))) {
+        return false;
+    }
+    return is_set("DISPLAY") || is_set("WAYLAND_DISPLAY");
+}
+
+void platform_message_box(const char* text, const char* caption)
+{
+    // Nothing may wait on a box that nobody can see: without a display, or when
+    // the box itself fails (X11 boxes need core fonts), the text goes to stderr.
+    if (can_show_box() &&
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr) == 0) {
+        return;
+    }
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+}
+
+void platform_swap_buffers(PlatformDc* dc)
+{
+    SDL_GL_SwapWindow(sdl_window(dc));
+}
+
+void platform_sleep(unsigned milliseconds)
+{
+    SDL_Delay(milliseconds);
+}
+
+void platform_exit_process(int code)
+{
+    // A process that ends with SDL still up leaves an X11 display in the changed
+    // mode; shutting SDL down restores the desktop's mode and cursor.
+    SDL_Quit();
+    std::exit(code);
+}

@@ -1,0 +1,1 @@
+# The real executable under Xvfb, driven with xdotool (added below once written).

@@ -1,0 +1,1 @@
+#include "tests/gl/gl_context.h"

@@ -1,0 +1,1 @@
+// emulated_timer_test.cpp

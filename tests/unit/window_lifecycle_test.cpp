@@ -1,0 +1,1 @@
+// window_lifecycle_test.cpp

@@ -1,0 +1,1 @@
+// window_procedure_test.cpp
