@@ -63,16 +63,8 @@ void draw_logo_overlay()
     glDisable(GL_TEXTURE_2D);
 }
 
-void run_frame()
+void draw_frame_body()
 {
-    app.scene_time += scene_time_step;
-
-    // At most one message a frame, so a flood of messages cannot stall drawing.
-    // A key press or close request ends the process inside the dispatch.
-    if (platform_peek_message(&app.message)) {
-        platform_dispatch_message(&app.message);
-    }
-
     app.frame_count += 1;
 
     // The blur capture leaves a dark-blue clear colour behind; black again here.
@@ -95,6 +87,19 @@ void run_frame()
     }
 
     draw_logo_overlay();
+}
+
+void run_frame()
+{
+    app.scene_time += scene_time_step;
+
+    // At most one message a frame, so a flood of messages cannot stall drawing.
+    // A key press or close request ends the process inside the dispatch.
+    if (platform_peek_message(&app.message)) {
+        platform_dispatch_message(&app.message);
+    }
+
+    draw_frame_body();
     platform_swap_buffers(app.dc);
     platform_sleep(2);
 }

@@ -14,6 +14,10 @@ constexpr float fade_step = 0.049999997f;
 // window layer's message boxes) when the window cannot be created.
 void start_up();
 
+// Everything a frame draws, after the clock and the message pump: frame counter,
+// clear, scene, fade and its step, logo. Does not present.
+void draw_frame_body();
+
 // One frame: clock, at most one message, clear, scene, fade, logo, present, sleep.
 // Tests call it directly.
 void run_frame();
