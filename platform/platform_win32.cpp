@@ -1,0 +1,259 @@
+// platform_win32.cpp -- the platform steps on USER32, GDI, WGL and KERNEL32
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+
+// The display-mode record the program hands over ends with dmReserved2; the
+// system reads only dmSize bytes of it, so the panning members of the larger
+// declared record are never looked at.
+static constexpr WORD devmode_size = 148;
+static_assert(offsetof(DEVMODEA, dmPanningWidth) == devmode_size);
+static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
+
+// The message numbers the program uses are the native ones.
+static_assert(msg_create == WM_CREATE && msg_destroy == WM_DESTROY && msg_size == WM_SIZE);
+static_assert(msg_close == WM_CLOSE && msg_quit == WM_QUIT && msg_keydown == WM_KEYDOWN);
+static_assert(msg_syskeydown == WM_SYSKEYDOWN && msg_timer == WM_TIMER);
+static_assert(display_change_successful == DISP_CHANGE_SUCCESSFUL &&
+              display_change_failed == DISP_CHANGE_FAILED &&
+              display_change_badmode == DISP_CHANGE_BADMODE);
+
+static struct {
+    WindowProcedure procedure;
+    HINSTANCE instance;  // the module that registered the class
+    MSG message;         // the native record behind the last message taken
+} win32;
+
+static HWND hwnd(PlatformWindow* window)
+{
+    return reinterpret_cast<HWND>(window);
+}
+
+static HDC hdc(PlatformDc* dc)
+{
+    return reinterpret_cast<HDC>(dc);
+}
+
+static HGLRC hglrc(PlatformContext* rc)
+{
+    return reinterpret_cast<HGLRC>(rc);
+}
+
+// The class's procedure: the program's own, given the opaque handle. The
+// system calls it for messages sent during creation, showing and destruction
+// as well as for the ones the pump dispatches.
+static LRESULT CALLBACK forward_to_procedure(HWND window, UINT message, WPARAM wparam,
+                                             LPARAM lparam)
+{
+    if (!win32.procedure) {
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+    return win32.procedure(reinterpret_cast<PlatformWindow*>(window), message, wparam, lparam);
+}
+
+static PIXELFORMATDESCRIPTOR pixel_format_descriptor(const PixelFormatRequest* format)
+{
+    PIXELFORMATDESCRIPTOR descriptor;
+    std::memset(&descriptor, 0, sizeof descriptor);
+    descriptor.nSize = sizeof descriptor;
+    descriptor.nVersion = 1;
+    descriptor.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
+    if (format->double_buffer) {
+        descriptor.dwFlags |= PFD_DOUBLEBUFFER;
+    }
+    descriptor.iPixelType = PFD_TYPE_RGBA;
+    descriptor.cColorBits = format->color_bits;
+    descriptor.cDepthBits = format->depth_bits;
+    descriptor.iLayerType = PFD_MAIN_PLANE;
+    return descriptor;
+}
+
+bool platform_register_class(const char* class_name, WindowProcedure procedure)
+{
+    win32.procedure = procedure;
+    win32.instance = GetModuleHandleA(nullptr);
+
+    WNDCLASSA window_class;
+    std::memset(&window_class, 0, sizeof window_class);
+    window_class.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+    window_class.lpfnWndProc = forward_to_procedure;
+    window_class.hInstance = win32.instance;
+    window_class.hIcon = LoadIconA(nullptr, IDI_WINLOGO);
+    window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    window_class.lpszClassName = class_name;
+    return RegisterClassA(&window_class) != 0;
+}
+
+bool platform_unregister_class(const char* class_name)
+{
+    return UnregisterClassA(class_name, win32.instance) != 0;
+}
+
+int platform_change_display_mode(int width, int height, int bits)
+{
+    DEVMODEA mode;
+    std::memset(&mode, 0, sizeof mode);
+    mode.dmSize = devmode_size;
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    mode.dmPelsWidth = static_cast<DWORD>(width);
+    mode.dmPelsHeight = static_cast<DWORD>(height);
+    mode.dmBitsPerPel = static_cast<DWORD>(bits);
+    return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
+}
+
+int platform_restore_display_mode()
+{
+    return ChangeDisplaySettingsA(nullptr, 0);
+}
+
+void platform_show_cursor(bool show)
+{
+    ShowCursor(show ? TRUE : FALSE);
+}
+
+PlatformWindow* platform_create_window(const char* class_name, const char* title, WindowStyle style,
+                                       int x, int y, int width, int height,
+                                       const PixelFormatRequest*)
+{
+    DWORD extended_style = WS_EX_APPWINDOW;
+    DWORD window_style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    if (style == window_style_windowed) {
+        extended_style = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
+        window_style = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    }
+    HWND window = CreateWindowExA(extended_style, class_name, title, window_style, x, y, width,
+                                  height, nullptr, nullptr, win32.instance, nullptr);
+    return reinterpret_cast<PlatformWindow*>(window);
+}
+
+PlatformDc* platform_get_dc(PlatformWindow* window)
+{
+    return reinterpret_cast<PlatformDc*>(GetDC(hwnd(window)));
+}
+
+int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest* format)
+{
+    PIXELFORMATDESCRIPTOR descriptor = pixel_format_descriptor(format);
+    return ChoosePixelFormat(hdc(dc), &descriptor);
+}
+
+bool platform_set_pixel_format(PlatformDc* dc, int index, const PixelFormatRequest* format)
+{
+    PIXELFORMATDESCRIPTOR descriptor = pixel_format_descriptor(format);
+    return SetPixelFormat(hdc(dc), index, &descriptor) != FALSE;
+}
+
+PlatformContext* platform_create_context(PlatformDc* dc)
+{
+    return reinterpret_cast<PlatformContext*>(wglCreateContext(hdc(dc)));
+}
+
+bool platform_make_current(PlatformDc* dc, PlatformContext* rc)
+{
+    return wglMakeCurrent(hdc(dc), hglrc(rc)) != FALSE;
+}
+
+bool platform_delete_context(PlatformContext* rc)
+{
+    return wglDeleteContext(hglrc(rc)) != FALSE;
+}
+
+bool platform_release_dc(PlatformWindow* window, PlatformDc* dc)
+{
+    return ReleaseDC(hwnd(window), hdc(dc)) == 1;
+}
+
+bool platform_destroy_window(PlatformWindow* window)
+{
+    return DestroyWindow(hwnd(window)) != FALSE;
+}
+
+void platform_start_timer(PlatformWindow* window, unsigned id, unsigned period_ms)
+{
+    SetTimer(hwnd(window), id, period_ms, nullptr);
+}
+
+void platform_show_window(PlatformWindow* window)
+{
+    ShowWindow(hwnd(window), SW_SHOW);
+    SetForegroundWindow(hwnd(window));
+    SetFocus(hwnd(window));
+}
+
+bool platform_peek_message(Message* message)
+{
+    if (!PeekMessageA(&win32.message, nullptr, 0, 0, PM_REMOVE)) {
+        return false;
+    }
+    *message = Message{reinterpret_cast<PlatformWindow*>(win32.message.hwnd), win32.message.message,
+                       win32.message.wParam, win32.message.lParam};
+    return true;
+}
+
+void platform_dispatch_message(const Message* message)
+{
+    // The native record keeps the time and cursor position of the message taken;
+    // the four fields the program sees are its own.
+    MSG native = win32.message;
+    native.hwnd = hwnd(message->window);
+    native.message = message->message;
+    native.wParam = message->wparam;
+    native.lParam = message->lparam;
+    TranslateMessage(&native);
+    DispatchMessageA(&native);
+}
+
+std::intptr_t platform_default_window_procedure(PlatformWindow* window, std::uint32_t message,
+                                                std::uintptr_t wparam, std::intptr_t lparam)
+{
+    return DefWindowProcA(hwnd(window), message, wparam, lparam);
+}
+
+void platform_post_quit_message(int exit_code)
+{
+    PostQuitMessage(exit_code);
+}
+
+void platform_set_window_title(PlatformWindow* window, const char* text)
+{
+    SetWindowTextA(hwnd(window), text);
+}
+
+void platform_message_box(const char* text, const char* caption)
+{
+    // Destroying the window on a failure path posts a quit message, and a
+    // message box ends its own loop at once when it meets one: the box would
+    // vanish before anyone could read it. Nothing reads that quit message, so it
+    // is taken out of the queue here.
+    MSG quit;
+    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    if (MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONERROR) == IDOK) {
+        return;
+    }
+    // No box could be shown (no desktop to show it on; Wine then answers -1
+    // rather than 0): say it where it can be read.
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+}
+
+void platform_swap_buffers(PlatformDc* dc)
+{
+    SwapBuffers(hdc(dc));
+}
+
+void platform_sleep(unsigned milliseconds)
+{
+    Sleep(milliseconds);
+}
+
+void platform_exit_process(int code)
+{
+    // The system returns the display to the desktop's mode when the process that
+    // changed it for full screen ends.
+    ExitProcess(static_cast<UINT>(code));
+}
