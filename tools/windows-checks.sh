@@ -1,0 +1,311 @@
+#!/usr/bin/env bash
+# windows-checks.sh [LINUX_QUORVEX] -- cross-builds quorvex.exe with mingw-w64 and runs it
+# under Wine on its own Xvfb: title, key, close requests, failed starts with their boxes,
+# and the picture against the Linux build's. Skipped, with a note, when the packages it
+# needs cannot be installed.
+set -u
+cd "$(dirname "$0")/.."
+linux_quorvex=${1:-build/quorvex}
+
+packages=(g++-mingw-w64-x86-64-win32 wine wine64 apitrace xvfb xdotool gcc libx11-dev python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  if ! { $sudo apt-get update -qq && $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"; }; then
+    echo "windows checks SKIPPED: could not install ${missing[*]}"
+    exit 0
+  fi
+fi
+
+failures=0
+fail() { echo "FAIL [$case_name]: $*" >&2; failures=$((failures + 1)); }
+pass() { echo "PASS [$case_name]${1:+: $1}"; }
+now_ms() { date +%s%3N; }
+
+# wait_until TIMEOUT_MS COMMAND...: polls COMMAND until it succeeds.
+wait_until() {
+  local limit=$(( $(now_ms) + $1 )); shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$(now_ms)" -ge "$limit" ] && return 1
+    sleep 0.05
+  done
+}
+
+# --- the build --------------------------------------------------------------
+case_name=build
+configure_log=$(mktemp)
+if ! cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+       >"$configure_log" 2>&1; then
+  cat "$configure_log"
+  rm -f "$configure_log"
+  fail "the Windows build could not be configured"
+  exit 1
+fi
+rm -f "$configure_log"
+cmake --build build-win32 || { fail "the Windows build failed"; exit 1; }
+exe=$PWD/build-win32/quorvex.exe
+
+# Only libraries every Windows installation carries may be imported.
+case_name=imports
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' | sort | tr '\n' ' ')
+foreign=$(for dll in $imports; do
+  case $dll in kernel32.dll|user32.dll|gdi32.dll|opengl32.dll|glu32.dll|msvcrt.dll) ;; *) echo "$dll" ;; esac
+done)
+if [ -n "$foreign" ]; then fail "imports beyond Windows' own DLLs: $foreign"; else pass "$imports"; fi
+
+# --- a private Wine and X server ----------------------------------------------
+tmp=$(mktemp -d /tmp/qv-windows.XXXXXX)
+xvfb_pid=""
+demo_pid=""
+export WINEPREFIX=$tmp/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+stop_wine() { timeout 20 wineserver -k >/dev/null 2>&1; timeout 20 wineserver -w >/dev/null 2>&1; }
+stop_xvfb() {
+  stop_wine
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=""
+  unset DISPLAY
+}
+cleanup() {
+  [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
+  stop_xvfb
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# start_xvfb [ARGS...]: an 800x600 server on a display it picks itself.
+start_xvfb() {
+  rm -f "$tmp/display"
+  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp "$@" 5>"$tmp/display" 2>"$tmp/xvfb.log" &
+  xvfb_pid=$!
+  wait_until 10000 test -s "$tmp/display" || { echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$tmp/display")"
+}
+
+setup_start=$(now_ms)
+timeout 180 wineboot -i >"$tmp/wineboot.log" 2>&1
+# Unmanaged windows: Wine otherwise waits 2 s for a window manager at every hide.
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# The relay log, when asked for, shows just the calls the failure paths make.
+relay_calls="user32.MessageBoxA;user32.RegisterClassA;user32.ChangeDisplaySettingsA;user32.CreateWindowExA"
+relay_calls+=";user32.GetDC;gdi32.ChoosePixelFormat;gdi32.SetPixelFormat;opengl32.wglCreateContext"
+relay_calls+=";opengl32.wglMakeCurrent;opengl32.wglDeleteContext;user32.ReleaseDC;user32.DestroyWindow"
+relay_calls+=";user32.UnregisterClassA"
+timeout 60 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$relay_calls" /f >/dev/null 2>&1
+stop_wine
+echo "wine prefix ready after $(( $(now_ms) - setup_start )) ms"
+
+start_demo() {
+  wine "$exe" >"$tmp/out" 2>&1 &
+  demo_pid=$!
+  # Wine's own start-up comes before the window; the program's clock starts there.
+  wait_until 60000 xdotool search --onlyvisible --name '^Quorvex' || return 1
+  window=$(xdotool search --onlyvisible --name '^Quorvex' | head -n1)
+}
+
+# await_exit TIMEOUT_MS: waits for the demo to end; its exit code lands in $code.
+await_exit() {
+  code=timeout
+  [ -n "$demo_pid" ] || return
+  if wait_until "$1" bash -c "! kill -0 $demo_pid"; then
+    wait "$demo_pid"
+    code=$?
+  else
+    kill -9 "$demo_pid" 2>/dev/null
+    wait "$demo_pid" 2>/dev/null
+  fi
+  demo_pid=""
+}
+
+# message_box_texts LOG: the text of every message box the relay log shows, one a line.
+message_box_texts() {
+  sed -n 's/.*:Call user32\.MessageBoxA([0-9a-f]*,[0-9a-f]* "\([^"]*\)".*/\1/p' "$1"
+}
+# returned LOG CALL: how often the relay log shows CALL returning.
+returned() { grep -c ":Ret  $2()" "$1"; }
+# rejected LOG CALL: true when the relay log shows CALL returning 0.
+rejected() { grep -q ":Ret  $2() retval=00000000 " "$1"; }
+
+# --- on a display ---------------------------------------------------------------
+gcc -O1 -o "$tmp/send_close" tests/e2e/send_close.c -lX11 || { echo "send_close did not build" >&2; exit 1; }
+start_xvfb
+
+case_name=title_and_key
+if start_demo; then
+  start=$(now_ms)
+  if wait_until 2500 xdotool search --name '^Quorvex   \[[1-9][0-9]* FPS\]$'; then
+    title_ms=$(( $(now_ms) - start ))
+    title=$(xdotool getwindowname "$window")
+    geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/ *Geometry: //p')
+    xdotool windowfocus --sync "$window"
+    xdotool key q
+    await_exit 5000
+    if [ "$geometry" != 800x600 ]; then fail "the window is $geometry, not 800x600"
+    elif [ "$code" != 0 ]; then fail "a key press gave exit code '$code'"
+    else pass "'$title' $title_ms ms after the window appeared; a key ended it with 0"; fi
+  else
+    fail "no frame-rate title within 2.5 s of the window appearing"
+  fi
+else
+  fail "no window titled Quorvex appeared"
+fi
+await_exit 0
+
+case_name=close_request
+if start_demo; then
+  "$tmp/send_close" "$window"
+  await_exit 5000
+  if [ "$code" = 0 ]; then pass "WM_DELETE_WINDOW ended it with 0"; else fail "exit code '$code'"; fi
+else
+  fail "no window titled Quorvex appeared"
+fi
+
+case_name=alt_f4
+if start_demo; then
+  xdotool windowfocus --sync "$window"
+  xdotool key alt+F4
+  await_exit 5000
+  if [ "$code" = 0 ]; then pass "Alt+F4 ended it with 0"; else fail "exit code '$code'"; fi
+else
+  fail "no window titled Quorvex appeared"
+fi
+
+# The same frame of both builds, from their GL call traces replayed on one server.
+# snapshot TRACE PPM: the 30th presented frame of TRACE, as a binary PPM.
+snapshot() {
+  local swap
+  swap=$(timeout 120 apitrace dump --color=never --grep=SwapBuffers "$1" 2>/dev/null |
+    awk '/SwapBuffers\(/ { if (++n == 30) { print $1; exit } }')
+  [ -n "$swap" ] || return 1
+  timeout 120 apitrace replay --snapshot="$swap" --snapshot-prefix=- --snapshot-format=PNM "$1" >"$2" 2>/dev/null
+}
+# trace NAME COMMAND...: records the GL calls of COMMAND until it has shown its frame rate.
+trace() {
+  local name=$1; shift
+  apitrace trace --api gl -o "$tmp/$name.trace" "$@" >"$tmp/$name.out" 2>&1 &
+  demo_pid=$!
+  wait_until 60000 xdotool search --onlyvisible --name '^Quorvex   \[' || return 1
+  sleep 1
+  window=$(xdotool search --onlyvisible --name '^Quorvex' | head -n1)
+  xdotool windowfocus --sync "$window"
+  xdotool key q
+  await_exit 10000
+  [ "$code" = 0 ]
+}
+case_name=picture
+if [ ! -x "$linux_quorvex" ]; then
+  fail "no Linux build at $linux_quorvex to compare with"
+elif ! trace windows wine "$exe"; then
+  fail "could not trace the Windows build"
+elif ! trace linux env SDL_VIDEODRIVER=x11 "$linux_quorvex"; then
+  fail "could not trace the Linux build"
+elif ! snapshot "$tmp/windows.trace" "$tmp/windows.ppm" || ! snapshot "$tmp/linux.trace" "$tmp/linux.ppm"; then
+  fail "could not replay frame 30 of both traces"
+else
+  python3 - "$tmp/windows.ppm" "$tmp/linux.ppm" >"$tmp/compare" 2>&1 <<'EOF'
+import sys
+
+def read_ppm(path):
+    data = open(path, 'rb').read()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b'#':
+            pos = data.index(b'\n', pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    if fields[0] != b'P6' or fields[3] != b'255':
+        sys.exit('not an 8-bit binary PPM: ' + path)
+    width, height = int(fields[1]), int(fields[2])
+    return width, height, data[pos + 1:pos + 1 + width * height * 3]
+
+a, b = read_ppm(sys.argv[1]), read_ppm(sys.argv[2])
+if a[:2] != b[:2]:
+    sys.exit('sizes differ: %dx%d and %dx%d' % (a[0], a[1], b[0], b[1]))
+pixels = a[0] * a[1]
+off = sum(1 for i in range(pixels) if max(abs(a[2][3 * i + c] - b[2][3 * i + c]) for c in range(3)) > 8)
+lit = sum(1 for i in range(pixels) if max(a[2][3 * i:3 * i + 3]) > 16)
+print('%dx%d, %d pixels lit, %d pixels differ by more than 8' % (a[0], a[1], lit, off))
+# Rasterisers round differently at polygon edges; the pictures must agree elsewhere.
+sys.exit(0 if off * 200 <= pixels else 1)
+EOF
+  if [ $? = 0 ]; then pass "frame 30: $(cat "$tmp/compare")"; else fail "frame 30 differs: $(cat "$tmp/compare")"; fi
+fi
+stop_xvfb
+
+# --- no way to open a window ------------------------------------------------------
+# Without an X display Wine can create no window and show no box: MessageBoxA
+# answers at once, so the relay log is the only witness of the boxes and their order.
+case_name=no_display
+start=$(now_ms)
+WINEDEBUG=+relay timeout 60 wine "$exe" >"$tmp/out" 2>"$tmp/relay"
+code=$?
+elapsed=$(( $(now_ms) - start ))
+expected="Unable To create window!"
+rejected "$tmp/relay" opengl32.wglMakeCurrent && expected+=$'\n'"Release of DC And RC failed!"
+rejected "$tmp/relay" opengl32.wglDeleteContext && expected+=$'\n'"Release of rendering context failed!"
+texts=$(message_box_texts "$tmp/relay")
+if [ "$code" = 124 ]; then fail "it hung"
+elif [ "$code" = 0 ]; then fail "a failed start reported success"
+elif ! rejected "$tmp/relay" user32.CreateWindowExA; then fail "the window was created after all"
+elif [ "$texts" != "$expected" ]; then fail "boxes were: $(echo "$texts" | paste -sd"|"), want $(echo "$expected" | paste -sd"|")"
+elif [ "$(grep -c '^error?!: ' "$tmp/relay")" != "$(echo "$expected" | wc -l)" ]; then fail "the unshown boxes are not on stderr"
+else pass "exit code $code after $elapsed ms; boxes: $(echo "$texts" | paste -sd"|")"; fi
+# Its desktop process came up without a display; the next case needs a fresh one.
+stop_wine
+
+# A display without GLX: the window is made but no pixel format is found. Each box
+# must stay up until a key dismisses it, the one after the window's destruction too.
+case_name=no_gl
+start_xvfb -extension GLX
+WINEDEBUG=+relay wine "$exe" >"$tmp/out" 2>"$tmp/relay" &
+demo_pid=$!
+expected=("Release of rendering context failed!" "Unable To find a suitable pixel format")
+shown=0
+box_up_or_gone() {
+  xdotool search --onlyvisible --name '^error\?!$' || [ "$(returned "$tmp/relay" user32.MessageBoxA)" != "$shown" ]
+}
+for text in "${expected[@]}"; do
+  if ! wait_until 60000 box_up_or_gone; then
+    fail "box $((shown + 1)) ('$text') did not appear"
+    break
+  fi
+  sleep 1
+  if [ "$(returned "$tmp/relay" user32.MessageBoxA)" != "$shown" ]; then
+    fail "box $((shown + 1)) ('$text') closed before anyone dismissed it"
+    break
+  fi
+  box=$(xdotool search --onlyvisible --name '^error\?!$' | head -n1)
+  xdotool windowfocus --sync "$box"
+  xdotool key Return
+  shown=$((shown + 1))
+  wait_until 10000 test "$(returned "$tmp/relay" user32.MessageBoxA)" = "$shown" ||
+    { fail "box $shown ('$text') did not close on Return"; break; }
+done
+await_exit 30000
+texts=$(message_box_texts "$tmp/relay")
+want=$(printf '%s\n' "${expected[@]}")
+if [ "$shown" = "${#expected[@]}" ]; then
+  if [ "$code" = timeout ] || [ "$code" = 0 ]; then fail "exit code '$code' after the boxes"
+  elif [ "$texts" != "$want" ]; then fail "boxes were: $(echo "$texts" | paste -sd"|")"
+  else pass "exit code $code after boxes, each dismissed with Return: $(echo "$texts" | paste -sd"|")"; fi
+fi
+stop_xvfb
+
+if [ "$failures" -gt 0 ]; then
+  echo "windows checks: $failures failed"
+  exit 1
+fi
+echo "windows checks: all passed"
