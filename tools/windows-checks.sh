@@ -167,12 +167,22 @@ else
   fail "no window titled Quorvex appeared"
 fi
 
-case_name=alt_f4
+case_name=system_keys_and_alt_f4
 if start_demo; then
   xdotool windowfocus --sync "$window"
-  xdotool key alt+F4
-  await_exit 5000
-  if [ "$code" = 0 ]; then pass "Alt+F4 ended it with 0"; else fail "exit code '$code'"; fi
+  # System keys arrive as WM_SYSKEYDOWN, which is not a key press to the program.
+  xdotool key alt+a F10 alt
+  xdotool mousemove --window "$window" 400 300 click 1 click 3
+  sleep 1
+  if ! kill -0 "$demo_pid" 2>/dev/null; then
+    fail "Alt+key, F10, Alt or a click ended the program"
+  else
+    xdotool windowfocus --sync "$window"
+    xdotool key alt+F4
+    await_exit 5000
+    if [ "$code" = 0 ]; then pass "system keys and clicks left it running; Alt+F4 ended it with 0"
+    else fail "Alt+F4 gave exit code '$code'"; fi
+  fi
 else
   fail "no window titled Quorvex appeared"
 fi
@@ -238,8 +248,10 @@ pixels = a[0] * a[1]
 off = sum(1 for i in range(pixels) if max(abs(a[2][3 * i + c] - b[2][3 * i + c]) for c in range(3)) > 8)
 lit = sum(1 for i in range(pixels) if max(a[2][3 * i:3 * i + 3]) > 16)
 print('%dx%d, %d pixels lit, %d pixels differ by more than 8' % (a[0], a[1], lit, off))
-# Rasterisers round differently at polygon edges; the pictures must agree elsewhere.
-sys.exit(0 if off * 200 <= pixels else 1)
+# Both traces are replayed by one rasteriser, so the same calls give the same
+# pixels; the margin only forgives a stray rounding at an edge. The next frame
+# already differs in over a thousand pixels.
+sys.exit(0 if off * 10000 <= pixels else 1)
 EOF
   if [ $? = 0 ]; then pass "frame 30: $(cat "$tmp/compare")"; else fail "frame 30 differs: $(cat "$tmp/compare")"; fi
 fi
