@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # run-tests.sh -- installs what is missing, builds, and runs every test: a plain
-# build, then the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
-# then the Windows build under Wine
+# build, then the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
