@@ -3,7 +3,7 @@
 // The rules (which step comes next, which message, what is torn down after which
 // failure) live in app/. A platform file only performs a step and says whether it
 // worked. Exactly one platform file is linked into a program: platform_sdl.cpp for
-// Linux, a fake for the unit tests.
+// Linux, platform_win32.cpp for Windows, a fake for the unit tests.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 # and the picture against the Linux build's. Skipped, with a note, when the packages it
 # needs cannot be installed.
 set -u
+shopt -s extglob
 cd "$(dirname "$0")/.."
 linux_quorvex=${1:-build/quorvex}
 
@@ -93,17 +94,26 @@ setup_start=$(now_ms)
 timeout 180 wineboot -i >"$tmp/wineboot.log" 2>&1
 # Unmanaged windows: Wine otherwise waits 2 s for a window manager at every hide.
 timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-# The relay log, when asked for, shows just the calls the failure paths make.
-relay_calls="user32.MessageBoxA;user32.RegisterClassA;user32.ChangeDisplaySettingsA;user32.CreateWindowExA"
-relay_calls+=";user32.GetDC;gdi32.ChoosePixelFormat;gdi32.SetPixelFormat;opengl32.wglCreateContext"
-relay_calls+=";opengl32.wglMakeCurrent;opengl32.wglDeleteContext;user32.ReleaseDC;user32.DestroyWindow"
-relay_calls+=";user32.UnregisterClassA"
+# The relay log, when asked for, shows just the system calls the program makes.
+relay_calls="kernel32.GetModuleHandleA;user32.LoadIconA;user32.LoadCursorA;user32.RegisterClassA"
+relay_calls+=";user32.ChangeDisplaySettingsA;user32.ShowCursor;user32.CreateWindowExA;user32.GetDC"
+relay_calls+=";gdi32.ChoosePixelFormat;gdi32.SetPixelFormat;opengl32.wglCreateContext"
+relay_calls+=";opengl32.wglMakeCurrent;user32.SetTimer;user32.ShowWindow;user32.SetForegroundWindow"
+relay_calls+=";user32.SetFocus;user32.PeekMessageA;user32.TranslateMessage;user32.DispatchMessageA"
+relay_calls+=";user32.PostQuitMessage;user32.SetWindowTextA;gdi32.SwapBuffers;kernel32.Sleep"
+relay_calls+=";opengl32.wglDeleteContext;user32.ReleaseDC;user32.DestroyWindow;user32.UnregisterClassA"
+relay_calls+=";user32.MessageBoxA;kernel32.ExitProcess"
 timeout 60 wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /d "$relay_calls" /f >/dev/null 2>&1
 stop_wine
 echo "wine prefix ready after $(( $(now_ms) - setup_start )) ms"
 
+# start_demo [LOG]: starts the program, its standard error into LOG if given.
 start_demo() {
-  wine "$exe" >"$tmp/out" 2>&1 &
+  if [ -n "${1:-}" ]; then
+    wine "$exe" >"$tmp/out" 2>"$1" &
+  else
+    wine "$exe" >"$tmp/out" 2>&1 &
+  fi
   demo_pid=$!
   # Wine's own start-up comes before the window; the program's clock starts there.
   wait_until 60000 xdotool search --onlyvisible --name '^Quorvex' || return 1
@@ -158,12 +168,95 @@ else
 fi
 await_exit 0
 
+# The whole life of the program on the close path, as the system calls it made.
+# Pointers to the program's own records are left open (*).
+close_calls=(
+  'GetModuleHandleA(00000000)'
+  'LoadIconA(00000000,00007f05)'
+  'LoadCursorA(00000000,00007f00)'
+  'RegisterClassA(*)'
+  'ChangeDisplaySettingsA(*,00000004)'
+  'ShowCursor(00000000)'
+  'CreateWindowExA(00040000,"OpenGL","Quorvex",86000000,00000000,00000000,00000320,00000258,00000000,00000000,module,00000000)'
+  'GetDC(window)'
+  'ChoosePixelFormat(dc,*)'
+  'SetPixelFormat(dc,*,*)'
+  'wglCreateContext(dc)'
+  'wglMakeCurrent(dc,rc)'
+  'SetTimer(window,00000001,000003e8,00000000)'
+  'ShowWindow(window,00000005)'
+  'SetForegroundWindow(window)'
+  'SetFocus(window)'
+  'PostQuitMessage(00000000)'
+  'ChangeDisplaySettingsA(00000000,00000000)'
+  'ShowCursor(00000001)'
+  'wglMakeCurrent(dc,00000000)'
+  'wglDeleteContext(rc)'
+  'ReleaseDC(window,dc)'
+  'DestroyWindow(window)'
+  'PostQuitMessage(00000000)'
+  'UnregisterClassA("OpenGL",module)'
+  'ExitProcess(00000000)'
+)
+frame_calls=(
+  'PeekMessageA(*,00000000,00000000,00000000,00000001)'
+  'TranslateMessage(*)'
+  'DispatchMessageA(*)'
+  'SwapBuffers(dc)'
+  'Sleep(00000002)'
+  'SetWindowTextA(window,"Quorvex   \[[1-9]*([0-9]) FPS\]")'
+)
+# calls_differ ACTUAL PATTERN...: the first line of ACTUAL (one call a line) that
+# does not match its pattern, or the first missing or extra line.
+calls_differ() {
+  local -a lines want=("${@:2}")
+  mapfile -t lines <<<"$1"
+  local i
+  for ((i = 0; i < ${#lines[@]} || i < ${#want[@]}; i++)); do
+    if [ $i -ge ${#want[@]} ]; then echo "extra call ${lines[i]}"; return 0; fi
+    if [ $i -ge ${#lines[@]} ]; then echo "missing call ${want[i]}"; return 0; fi
+    # shellcheck disable=SC2053
+    [[ ${lines[i]} == ${want[i]} ]] || { echo "call $((i + 1)) is ${lines[i]}, want ${want[i]}"; return 0; }
+  done
+  return 1
+}
+# Every per-frame call must match one of frame_calls, and each of them must occur.
+frame_calls_differ() {
+  local line pattern found
+  while read -r line; do
+    found=false
+    for pattern in "${frame_calls[@]}"; do
+      # shellcheck disable=SC2053
+      [[ $line == $pattern ]] && found=true
+    done
+    $found || { echo "unexpected call $line"; return 0; }
+  done <<<"$1"
+  for pattern in "${frame_calls[@]}"; do
+    found=false
+    while read -r line; do
+      # shellcheck disable=SC2053
+      [[ $line == $pattern ]] && { found=true; break; }
+    done <<<"$1"
+    $found || { echo "no call $pattern"; return 0; }
+  done
+  return 1
+}
+
 case_name=close_request
-if start_demo; then
+export WINEDEBUG=+relay
+if start_demo "$tmp/relay"; then
+  wait_until 5000 xdotool search --name '^Quorvex   \['
   "$tmp/send_close" "$window"
   await_exit 5000
-  if [ "$code" = 0 ]; then pass "WM_DELETE_WINDOW ended it with 0"; else fail "exit code '$code'"; fi
+  export WINEDEBUG=-all
+  calls=$(python3 tools/relay_calls.py "$tmp/relay")
+  frames=$(python3 tools/relay_calls.py --per-frame "$tmp/relay")
+  if [ "$code" != 0 ]; then fail "WM_DELETE_WINDOW gave exit code '$code'"
+  elif difference=$(calls_differ "$calls" "${close_calls[@]}"); then fail "$difference"
+  elif difference=$(frame_calls_differ "$frames"); then fail "in the frames: $difference"
+  else pass "WM_DELETE_WINDOW ended it with 0; the ${#close_calls[@]} calls of its life and $(grep -c '^SwapBuffers' <<<"$frames") frames' calls as designed"; fi
 else
+  export WINEDEBUG=-all
   fail "no window titled Quorvex appeared"
 fi
 
@@ -225,40 +318,7 @@ elif ! trace linux env SDL_VIDEODRIVER=x11 "$linux_quorvex"; then
 elif ! snapshot "$tmp/windows.trace" "$tmp/windows.ppm" || ! snapshot "$tmp/linux.trace" "$tmp/linux.ppm"; then
   fail "could not replay frame 30 of both traces"
 else
-  python3 - "$tmp/windows.ppm" "$tmp/linux.ppm" >"$tmp/compare" 2>&1 <<'EOF'
-import sys
-
-def read_ppm(path):
-    data = open(path, 'rb').read()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b'#':
-            pos = data.index(b'\n', pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b'P6' or fields[3] != b'255':
-        sys.exit('not an 8-bit binary PPM: ' + path)
-    width, height = int(fields[1]), int(fields[2])
-    return width, height, data[pos + 1:pos + 1 + width * height * 3]
-
-a, b = read_ppm(sys.argv[1]), read_ppm(sys.argv[2])
-if a[:2] != b[:2]:
-    sys.exit('sizes differ: %dx%d and %dx%d' % (a[0], a[1], b[0], b[1]))
-pixels = a[0] * a[1]
-off = sum(1 for i in range(pixels) if max(abs(a[2][3 * i + c] - b[2][3 * i + c]) for c in range(3)) > 8)
-lit = sum(1 for i in range(pixels) if max(a[2][3 * i:3 * i + 3]) > 16)
-print('%dx%d, %d pixels lit, %d pixels differ by more than 8' % (a[0], a[1], lit, off))
-# Both traces are replayed by one rasteriser, so the same calls give the same
-# pixels; the margin only forgives a stray rounding at an edge. The next frame
-# already differs in over a thousand pixels.
-sys.exit(0 if lit > 0 and off * 10000 <= pixels else 1)
-EOF
+  python3 tools/compare_frames.py "$tmp/windows.ppm" "$tmp/linux.ppm" >"$tmp/compare" 2>&1
   if [ $? = 0 ]; then pass "frame 30: $(cat "$tmp/compare")"; else fail "frame 30 differs: $(cat "$tmp/compare")"; fi
 fi
 stop_xvfb
