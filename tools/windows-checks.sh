@@ -243,7 +243,9 @@ frame_calls_differ() {
 }
 
 case_name=close_request
-export WINEDEBUG=+relay
+# Besides the calls, Wine's traces show the records behind three pointers: the
+# window class, the display mode and the pixel format asked for.
+export WINEDEBUG=+relay,+class,+system,+opengl
 if start_demo "$tmp/relay"; then
   wait_until 5000 xdotool search --name '^Quorvex   \['
   "$tmp/send_close" "$window"
@@ -254,6 +256,12 @@ if start_demo "$tmp/relay"; then
   if [ "$code" != 0 ]; then fail "WM_DELETE_WINDOW gave exit code '$code'"
   elif difference=$(calls_differ "$calls" "${close_calls[@]}"); then fail "$difference"
   elif difference=$(frame_calls_differ "$frames"); then fail "in the frames: $difference"
+  elif ! grep -q 'trace:class:NtUserRegisterClassExWOW name=.*"OpenGL" .* bg=(nil) style=00000023 clsExt=0 winExt=0' "$tmp/relay"
+  then fail "the class is not registered with CS_HREDRAW|CS_VREDRAW|CS_OWNDC, no brush, no extra bytes"
+  elif ! grep -q 'trace:system:trace_devmode dmFields=BITSPERPEL,PELSWIDTH,PELSHEIGHT dmBitsPerPel=32 dmPelsWidth=800 dmPelsHeight=600 $' "$tmp/relay"
+  then fail "the display mode asked for is not just 800x600 at 32 bits"
+  elif ! grep -q 'trace:opengl:wglChoosePixelFormat .*: size 40 version 1 flags 37 type 0 color 32 0,0,0,0 accum 0 depth 16 stencil 0 aux 0$' "$tmp/relay"
+  then fail "the pixel format asked for is not the 40-byte double-buffered RGBA one with 16 depth bits"
   else pass "WM_DELETE_WINDOW ended it with 0; the ${#close_calls[@]} calls of its life and $(grep -c '^SwapBuffers' <<<"$frames") frames' calls as designed"; fi
 else
   export WINEDEBUG=-all
