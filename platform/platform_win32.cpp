@@ -228,10 +228,9 @@ void platform_message_box(const char* text, const char* caption)
     // Destroying the window on a failure path posts a quit message, and a
     // message box ends its own loop at once when it meets one: the box would
     // vanish before anyone could read it. Nothing reads that quit message, so it
-    // is taken out of the queue here.
+    // is taken out of the queue here (a thread has at most one pending).
     MSG quit;
-    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     if (MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONERROR) == IDOK) {
         return;
     }

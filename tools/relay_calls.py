@@ -40,18 +40,21 @@ calls = []
 for line in lines:
     match = ret.match(line)
     if match and match.group(1) == thread and match.group(3) in named_results:
-        names.setdefault(match.group(4)[-8:], named_results[match.group(3)])
+        if int(match.group(4), 16) != 0:
+            names.setdefault(match.group(4)[-8:], named_results[match.group(3)])
         continue
     match = call.match(line)
-    if not match or match.group(1) != thread or (match.group(3) in per_frame) != per_frame_only:
+    if not match or match.group(1) != thread or int(match.group(5), 16) >> 24 != image:
         continue
-    if int(match.group(5), 16) >> 24 != image:
-        continue
+    name = match.group(3)
     args = []
     for value, text in argument.findall(match.group(4)):
         if text:
             args.append('"%s"' % text)
         else:
             args.append(names.get(value[-8:], value[-8:]))
-    calls.append('%s(%s)' % (match.group(3), ','.join(args)))
+    # A PeekMessageA for one kind of message only is no part of the pump.
+    repeats = name in per_frame and not (name == 'PeekMessageA' and args[2:4] != ['00000000'] * 2)
+    if repeats == per_frame_only:
+        calls.append('%s(%s)' % (name, ','.join(args)))
 print('\n'.join(calls))
