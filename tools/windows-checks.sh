@@ -143,31 +143,6 @@ returned() { grep -c ":Ret  $2()" "$1"; }
 # rejected LOG CALL: true when the relay log shows CALL returning 0.
 rejected() { grep -q ":Ret  $2() retval=[0-9a-f]*00000000 " "$1"; }
 
-# --- on a display ---------------------------------------------------------------
-gcc -O1 -o "$tmp/send_close" tests/e2e/send_close.c -lX11 || { echo "send_close did not build" >&2; exit 1; }
-start_xvfb
-
-case_name=title_and_key
-if start_demo; then
-  start=$(now_ms)
-  if wait_until 2500 xdotool search --name '^Quorvex   \[[1-9][0-9]* FPS\]$'; then
-    title_ms=$(( $(now_ms) - start ))
-    title=$(xdotool getwindowname "$window")
-    geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/ *Geometry: //p')
-    xdotool windowfocus --sync "$window"
-    xdotool key q
-    await_exit 5000
-    if [ "$geometry" != 800x600 ]; then fail "the window is $geometry, not 800x600"
-    elif [ "$code" != 0 ]; then fail "a key press gave exit code '$code'"
-    else pass "'$title' $title_ms ms after the window appeared; a key ended it with 0"; fi
-  else
-    fail "no frame-rate title within 2.5 s of the window appearing"
-  fi
-else
-  fail "no window titled Quorvex appeared"
-fi
-await_exit 0
-
 # The system calls the program makes, as tools/relay_calls.py prints them from the
 # relay log; pointers to the program's own records are left open (*). Every run
 # starts with these:
@@ -185,8 +160,9 @@ box_calls() {
   printf '%s\n' 'PeekMessageA(*,00000000,00000012,00000012,00000001)' \
     "MessageBoxA(00000000,\"$1\",\"error?!\",00000010)"
 }
-# The whole life of the program on the close path.
-close_calls=(
+# A successful start, then the end on a key press (the desktop is left to the
+# end of the process) or on a close request (torn down first).
+shown_calls=(
   "${start_calls[@]}"
   'GetDC(window)'
   'ChoosePixelFormat(dc,*)'
@@ -197,6 +173,10 @@ close_calls=(
   'ShowWindow(window,00000005)'
   'SetForegroundWindow(window)'
   'SetFocus(window)'
+)
+key_calls=("${shown_calls[@]}" 'PostQuitMessage(00000000)' 'ExitProcess(00000000)')
+close_calls=(
+  "${shown_calls[@]}"
   'PostQuitMessage(00000000)'
   'ChangeDisplaySettingsA(00000000,00000000)'
   'ShowCursor(00000001)'
@@ -251,6 +231,35 @@ frame_calls_differ() {
   done
   return 1
 }
+
+# --- on a display ---------------------------------------------------------------
+gcc -O1 -o "$tmp/send_close" tests/e2e/send_close.c -lX11 || { echo "send_close did not build" >&2; exit 1; }
+start_xvfb
+
+case_name=title_and_key
+export WINEDEBUG=+relay
+if start_demo "$tmp/relay"; then
+  start=$(now_ms)
+  if wait_until 2500 xdotool search --name '^Quorvex   \[[1-9][0-9]* FPS\]$'; then
+    title_ms=$(( $(now_ms) - start ))
+    title=$(xdotool getwindowname "$window")
+    geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/ *Geometry: //p')
+    xdotool windowfocus --sync "$window"
+    xdotool key q
+    await_exit 5000
+    if [ "$geometry" != 800x600 ]; then fail "the window is $geometry, not 800x600"
+    elif [ "$code" != 0 ]; then fail "a key press gave exit code '$code'"
+    elif difference=$(calls_differ "$(python3 tools/relay_calls.py "$tmp/relay")" "${key_calls[@]}"); then
+      fail "$difference"
+    else pass "'$title' $title_ms ms after the window appeared; a key ended it with 0, no teardown"; fi
+  else
+    fail "no frame-rate title within 2.5 s of the window appearing"
+  fi
+else
+  fail "no window titled Quorvex appeared"
+fi
+await_exit 0
+export WINEDEBUG=-all
 
 case_name=close_request
 # Besides the calls, Wine's traces show the records behind three pointers: the
