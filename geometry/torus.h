@@ -7,8 +7,8 @@
 // ring_segments quads and computes its vertex normals: the CPU half of
 // generate_torus, kept apart so it can be measured without a GL context.
 // Returns false, leaving the current mesh untouched, when either count is below 1
-// or the triangle, vertex or index counts or their byte sizes would not fit in
-// 32 bits. Called by generate_torus and the benchmark.
+// or the triangle, vertex or index counts or their byte sizes would not fit a
+// signed 32-bit count. Called by generate_torus and the benchmark.
 bool build_torus_mesh(std::int32_t tube_segments, std::int32_t ring_segments,
                       float tube_radius, float ring_radius);
 

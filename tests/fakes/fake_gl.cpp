@@ -1,6 +1,8 @@
 // fake_gl.cpp -- the GL entry points the geometry code uses, recording instead of drawing
 #include "tests/fakes/fake_gl.h"
 
+#include <utility>
+
 // These definitions take the place of the GL library's: a test linking them links
 // no GL at all, so a call missing here fails to link rather than going unseen.
 
