@@ -9,9 +9,6 @@
 #include "render/blur.h"
 #include "render/scene_common.h"
 
-// One ulp below the single nearest to 0.026 (0x3CD4FDF3): the blur's swing.
-static constexpr float blur_alpha_swing = 0.025999999f;
-
 void draw_scene_a(float t)
 {
     begin_torus_scene(t);
@@ -24,6 +21,7 @@ void draw_scene_a(float t)
 
     draw_orbiting_panels(t);
 
+    // The blur's strength swings with the panel orbit, between 0.274 and 0.326.
     double p = static_cast<double>(orbit_rate) * t;
     float start_alpha = static_cast<float>(static_cast<double>(0.3f) +
                                            static_cast<double>(blur_alpha_swing) * std::cos(p));

@@ -8,6 +8,7 @@ constexpr float sway_rate = 0.049999997f;         // 0x3D4CCCCC; camera sway
 constexpr float torus_tint_rate = 0.06f;          // 0x3D75C28F; torus colour
 constexpr float panel_tint_rate = 0.0059999996f;  // 0x3BC49BA5; panel colour
 constexpr float orbit_rate = 0.08f;               // 0x3DA3D70A; panel orbits, blur strength
+constexpr float blur_alpha_swing = 0.025999999f;  // 0x3CD4FDF3; one ulp below 0.026f
 
 // Turns fog, lighting, depth test and culling off, fills both faces, sets the
 // swaying camera, the torus tint, texturing with the torus texture and the

@@ -1,0 +1,14 @@
+# Rendering in a real Mesa context on SDL's offscreen driver: set-up state, blur,
+# fade and scenes read back routine by routine, then whole frames through start-up.
+add_library(qv_render_checks STATIC gl/render_checks.cpp)
+target_include_directories(qv_render_checks PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(qv_render_checks PUBLIC OpenGL::GL)
+
+# Alone in its process: it checks the state of a context nothing else has touched.
+qv_test(NAME render_setup_gl_test LABEL gl TIMEOUT 60
+  SOURCES gl/render_setup_gl_test.cpp
+  LIBS qv_gl_context qv_render_checks)
+
+qv_test(NAME render_gl_tests LABEL gl TIMEOUT 120
+  SOURCES gl/blur_fade_gl_test.cpp gl/scene_gl_test.cpp
+  LIBS qv_gl_context qv_render_checks)
