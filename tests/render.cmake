@@ -12,3 +12,9 @@ qv_test(NAME render_setup_gl_test LABEL gl TIMEOUT 60
 qv_test(NAME render_gl_tests LABEL gl TIMEOUT 120
   SOURCES gl/blur_fade_gl_test.cpp gl/scene_gl_test.cpp
   LIBS qv_gl_context qv_render_checks)
+
+# Whole frames through start_up and the real frame body: a full cycle of both
+# scenes, about 15 s of frames on llvmpipe.
+qv_test(NAME frame_gl_test LABEL gl TIMEOUT 300
+  SOURCES gl/frame_gl_test.cpp
+  LIBS qv_gl_context qv_render_checks)
