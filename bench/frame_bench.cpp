@@ -12,6 +12,7 @@
 #include "app/app_state.h"
 #include "app/frame_loop.h"
 #include "platform/platform.h"
+#include "render/blur.h"
 
 extern char** environ;
 
@@ -70,6 +71,26 @@ void BM_frame_cycle(benchmark::State& state)
     ensure_started();
     for (auto _ : state) {
         frame_without_sleep();
+    }
+}
+
+// Scene A's two extra passes on their own: the capture (the torus into the
+// corner, the copy, the full clear) and the five full-screen blur layers.
+void BM_capture(benchmark::State& state)
+{
+    ensure_started();
+    for (auto _ : state) {
+        capture_to_texture(app.torus_list, app.blur_texture);
+        glFinish();
+    }
+}
+
+void BM_zoom_blur(benchmark::State& state)
+{
+    ensure_started();
+    for (auto _ : state) {
+        draw_zoom_blur(5, 0.015f, 0.3f, app.blur_texture);
+        glFinish();
     }
 }
 
@@ -147,6 +168,8 @@ BENCHMARK(BM_start_up_to_first_frame)->UseManualTime()->Iterations(5)->Unit(benc
 BENCHMARK(BM_frame_bare)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_frame_scene_a)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_frame_scene_b)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_capture)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_zoom_blur)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_frame_cycle)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 int main(int argc, char** argv)
