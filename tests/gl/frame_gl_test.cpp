@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 
 #include "app/app_state.h"
@@ -37,12 +38,11 @@ Picture run_frame_and_read()
     return picture;
 }
 
-// The same frame with the torus left out: what the scene's background is once
-// its clear has laid it (the torus covers nearly the whole screen).
-Picture run_frame_without_torus_and_read()
+// The same frame with `list` in place of the torus.
+Picture run_frame_with_list_and_read(std::uint32_t list)
 {
     std::uint32_t torus = app.torus_list;
-    app.torus_list = 0;
+    app.torus_list = list;
     Picture picture = run_frame_and_read();
     app.torus_list = torus;
     return picture;
@@ -126,7 +126,7 @@ TEST(Frames, AWholeCycleFromStartUp)
     }
     EXPECT_GE(dark_blue, 76);
 
-    Picture background_a = run_frame_without_torus_and_read();
+    Picture background_a = run_frame_with_list_and_read(0);
     ++frame;
     int blue = rgb(background_a, 0, 0)[2];
     EXPECT_TRUE(blue == 76 || blue == 77) << blue;
@@ -140,9 +140,40 @@ TEST(Frames, AWholeCycleFromStartUp)
     EXPECT_EQ(frame, 341);
     EXPECT_EQ(gl_float4(GL_COLOR_CLEAR_VALUE), (Float4{0.0f, 0.0f, 0.0f, 0.5f}));
 
-    Picture background_b = run_frame_without_torus_and_read();
+    Picture background_b = run_frame_with_list_and_read(0);
     ++frame;
     expect_background(background_b, {0, 0, 0}, frame);
+
+    // A square in place of the torus: with no texture coordinates of its own it
+    // takes one colour all over, and Scene B adds its outline in that colour
+    // again. So the picture holds many pixels of that colour and an outline of
+    // twice it (clamped), besides the glows of the panels and the logo.
+    Picture square = run_frame_with_list_and_read(compile_square(3.0f));
+    ++frame;
+    std::map<Rgb, int> counts;
+    for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 800; ++x) {
+            ++counts[rgb(square, x, y)];
+        }
+    }
+    counts.erase(Rgb{0, 0, 0});
+    auto fill = counts.begin();
+    for (auto it = counts.begin(); it != counts.end(); ++it) {
+        if (it->second > fill->second) {
+            fill = it;
+        }
+    }
+    EXPECT_GT(fill->second, 3000) << "frame " << frame;
+    EXPECT_GT(fill->first[1], 20) << "frame " << frame;  // the tint's green is always 1
+    int outline = 0;
+    for (const auto& [colour, count] : counts) {
+        bool doubled = true;
+        for (int k = 0; k < 3; ++k) {
+            doubled = doubled && std::abs(colour[k] - std::min(255, 2 * fill->first[k])) <= 1;
+        }
+        outline += doubled ? count : 0;
+    }
+    EXPECT_GT(outline, 150) << "frame " << frame;
 
     // Back to Scene A at frame 682, through white: the fade level is about 1.05.
     run_frames_until(frame, 681);
