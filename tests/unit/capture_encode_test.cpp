@@ -1,0 +1,208 @@
+// capture_encode_test.cpp -- the capture's PNG and Y4M encoders, files and progress text
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "capture/output_file.h"
+#include "capture/png_writer.h"
+#include "capture/progress.h"
+#include "capture/y4m_writer.h"
+
+namespace {
+
+// A width x height RGBA image, bottom row first as the GL reads it back, with
+// every pixel different so that a swapped row or channel shows.
+std::vector<std::uint8_t> test_image(int width, int height)
+{
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width * height * 4));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* pixel = &rgba[static_cast<std::size_t>((y * width + x) * 4)];
+            pixel[0] = static_cast<std::uint8_t>(x * 7 + y);
+            pixel[1] = static_cast<std::uint8_t>(y * 13);
+            pixel[2] = static_cast<std::uint8_t>(255 - x * 3);
+            pixel[3] = 99;
+        }
+    }
+    return rgba;
+}
+
+TEST(CapturePng, DecodesToTheSameRgbTopRowFirst)
+{
+    const int width = 37;
+    const int height = 11;
+    std::vector<std::uint8_t> rgba = test_image(width, height);
+    for (int level : {0, 1, 9}) {
+        std::vector<std::uint8_t> png;
+        ASSERT_TRUE(encode_png(rgba.data(), width, height, level, &png));
+
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()))
+            << image.message;
+        EXPECT_EQ(image.width, static_cast<png_uint_32>(width));
+        EXPECT_EQ(image.height, static_cast<png_uint_32>(height));
+        EXPECT_EQ(image.format, static_cast<png_uint_32>(PNG_FORMAT_RGB));
+        std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << image.message;
+
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const std::uint8_t* source =
+                    &rgba[static_cast<std::size_t>(((height - 1 - y) * width + x) * 4)];
+                const std::uint8_t* decoded = &rgb[static_cast<std::size_t>((y * width + x) * 3)];
+                ASSERT_EQ(decoded[0], source[0]) << "level " << level << " at " << x << "," << y;
+                ASSERT_EQ(decoded[1], source[1]) << "level " << level << " at " << x << "," << y;
+                ASSERT_EQ(decoded[2], source[2]) << "level " << level << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(CapturePng, RefusesAnEmptyImage)
+{
+    std::vector<std::uint8_t> png;
+    EXPECT_FALSE(encode_png(nullptr, 0, 4, 1, &png));
+}
+
+TEST(CaptureY4m, HeaderNamesSizeRateAndChromaLayout)
+{
+    EXPECT_EQ(y4m_stream_header(800, 600, 60),
+              "YUV4MPEG2 W800 H600 F60:1 Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n");
+    EXPECT_EQ(y4m_stream_header(800, 600, 25).find("F25:1"), std::size_t{20});
+    EXPECT_EQ(y4m_frame_size(800, 600), std::size_t{720000});
+}
+
+// Y, Cb, Cr of a 2x2 image of one colour.
+std::vector<int> convert_flat(std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+    std::vector<std::uint8_t> rgba;
+    for (int i = 0; i < 4; ++i) {
+        rgba.insert(rgba.end(), {r, g, b, 0});
+    }
+    std::vector<std::uint8_t> yuv(y4m_frame_size(2, 2));
+    rgba_to_yuv420(rgba.data(), 2, 2, yuv.data());
+    return {yuv[0], yuv[4], yuv[5]};
+}
+
+TEST(CaptureY4m, Bt601LimitedRange)
+{
+    EXPECT_EQ(convert_flat(255, 255, 255), (std::vector<int>{235, 128, 128}));
+    EXPECT_EQ(convert_flat(0, 0, 0), (std::vector<int>{16, 128, 128}));
+    EXPECT_EQ(convert_flat(128, 128, 128), (std::vector<int>{126, 128, 128}));
+    // The primaries' textbook values.
+    EXPECT_EQ(convert_flat(255, 0, 0), (std::vector<int>{81, 90, 240}));
+    EXPECT_EQ(convert_flat(0, 255, 0), (std::vector<int>{145, 54, 34}));
+    EXPECT_EQ(convert_flat(0, 0, 255), (std::vector<int>{41, 240, 110}));
+}
+
+TEST(CaptureY4m, PlanesRunTopRowFirstAndChromaAveragesEachBlock)
+{
+    // 4x2: GL row 0 (the bottom) black, GL row 1 (the top) white, except one
+    // red pixel at the top right.
+    std::vector<std::uint8_t> rgba(4 * 2 * 4, 0);
+    for (int x = 0; x < 4; ++x) {
+        std::uint8_t* top = &rgba[static_cast<std::size_t>((4 + x) * 4)];
+        top[0] = top[1] = top[2] = 255;
+    }
+    rgba[(4 + 3) * 4 + 1] = 0;
+    rgba[(4 + 3) * 4 + 2] = 0;
+    std::vector<std::uint8_t> yuv(y4m_frame_size(4, 2));
+    rgba_to_yuv420(rgba.data(), 4, 2, yuv.data());
+    EXPECT_EQ((std::vector<int>(yuv.begin(), yuv.begin() + 8)),
+              (std::vector<int>{235, 235, 235, 81, 16, 16, 16, 16}));
+    EXPECT_EQ(yuv[8], 128);   // left block: grey on average
+    EXPECT_EQ(yuv[10], 128);
+    EXPECT_LT(yuv[9], 128);   // right block: white, red and two blacks lean red
+    EXPECT_GT(yuv[11], 128);
+}
+
+std::filesystem::path fresh_dir(const char* name)
+{
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                (std::string(name) + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::vector<std::string> names_in(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(CaptureFiles, WholeFileAppearsUnderItsNameAndNothingElse)
+{
+    std::filesystem::path dir = fresh_dir("qv-capture-files");
+    std::string error;
+    const std::string text = "complete";
+    ASSERT_TRUE(write_whole_file((dir / "a.png").string(), text.data(), text.size(), &error)) << error;
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png"}));
+    std::ifstream in(dir / "a.png");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+
+    EXPECT_FALSE(write_whole_file((dir / "missing" / "b.png").string(), "x", 1, &error));
+    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png"}));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CaptureFiles, DeviceIsWrittenInPlaceAndAFullOneFails)
+{
+    OutputFile file;
+    std::string error;
+    ASSERT_TRUE(output_open("/dev/full", &file, &error)) << error;
+    EXPECT_TRUE(file.temp_path.empty());
+    EXPECT_FALSE(output_write(&file, "x", 1, &error));
+    EXPECT_EQ(error, "cannot write '/dev/full': No space left on device");
+    output_abandon(&file);
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+}
+
+TEST(CaptureFiles, OutputDirectoryIsCreatedWithItsParentsOrRefused)
+{
+    std::filesystem::path dir = fresh_dir("qv-capture-dirs");
+    std::string error;
+    EXPECT_TRUE(prepare_output_dir((dir / "a" / "b").string() + "/", &error)) << error;
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "a" / "b"));
+    EXPECT_TRUE(names_in(dir / "a" / "b").empty());
+
+    std::ofstream(dir / "plain") << "x";
+    EXPECT_FALSE(prepare_output_dir((dir / "plain" / "sub").string(), &error));
+    EXPECT_NE(error.find("cannot create output directory"), std::string::npos) << error;
+    EXPECT_FALSE(prepare_output_dir((dir / "plain").string(), &error));
+    EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CaptureProgress, LineAndSummary)
+{
+    EXPECT_EQ(format_duration(0.4), "0:00");
+    EXPECT_EQ(format_duration(65.0), "1:05");
+    EXPECT_EQ(format_duration(3725.0), "1:02:05");
+    EXPECT_EQ(format_duration(-3.0), "0:00");
+    EXPECT_EQ(format_progress(341, 682, 10.0),
+              "[###############               ] 341/682 frames  34.1 fps  0:10 left");
+    EXPECT_EQ(format_progress(0, 682, 0.0),
+              "[                              ] 0/682 frames  -- fps  -- left");
+    EXPECT_EQ(format_summary(682, 3, "docs", 20.0),
+              "682 frames rendered in 20.0 s (34.1 fps), 3 written to docs");
+    EXPECT_EQ(format_summary(1, 0, "", 0.5), "1 frame rendered in 0.5 s (2.0 fps), none written");
+}
+
+}  // namespace
