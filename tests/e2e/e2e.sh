@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# e2e.sh CASE QUORVEX SEND_CLOSE -- one end-to-end case of the real program on its own Xvfb
+set -u
+case_name=$1
+quorvex=$2
+send_close=$3
+
+tmp=$(mktemp -d)
+xvfb_pid=""
+demo_pid=""
+cleanup() {
+  [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL [$case_name]: $*" >&2; exit 1; }
+now_ms() { date +%s%3N; }
+
+# wait_until TIMEOUT_MS COMMAND...: polls COMMAND until it succeeds.
+wait_until() {
+  local limit=$(( $(now_ms) + $1 )); shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$(now_ms)" -ge "$limit" ] && return 1
+    sleep 0.05
+  done
+}
+
+# await_exit TIMEOUT_MS: waits for the demo to end; its exit code lands in $code.
+await_exit() {
+  code=timeout
+  wait_until "$1" bash -c "! kill -0 $demo_pid" || return
+  wait "$demo_pid"
+  code=$?
+  demo_pid=""
+}
+
+start_xvfb() {
+  # The server picks a free display itself: other tests may run beside this one.
+  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp 5>"$tmp/display" 2>"$tmp/xvfb.log" &
+  xvfb_pid=$!
+  wait_until 10000 test -s "$tmp/display" || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$tmp/display")"
+}
+
+start_demo() {
+  "$quorvex" >"$tmp/out" 2>&1 &
+  demo_pid=$!
+  wait_until 10000 xdotool search --onlyvisible --name '^Quorvex' || fail "no window titled Quorvex appeared"
+  window=$(xdotool search --onlyvisible --name '^Quorvex' | head -n1)
+}
+
+still_running() { kill -0 "$demo_pid" 2>/dev/null; }
+
+case $case_name in
+title)
+  start_xvfb
+  "$quorvex" >"$tmp/out" 2>&1 &
+  demo_pid=$!
+  wait_until 10000 xdotool search --onlyvisible --name '^Quorvex$' || fail "no window titled exactly Quorvex"
+  start=$(now_ms)
+  wait_until 2500 xdotool search --name '^Quorvex   \[[1-9][0-9]* FPS\]$' || fail "no frame-rate title within 2.5 s"
+  window=$(xdotool search --name '^Quorvex   \[' | head -n1)
+  echo "title after $(( $(now_ms) - start )) ms: $(xdotool getwindowname "$window")"
+  geometry=$(xdotool getwindowgeometry "$window" | grep Geometry)
+  echo "$geometry"
+  [[ $geometry == *800x600* ]] || fail "window is not 800x600: $geometry"
+  ;;
+key)
+  start_xvfb
+  start_demo
+  xdotool windowfocus --sync "$window"
+  xdotool key q
+  await_exit 1000
+  [ "$code" = 0 ] || fail "a key press gave exit code '$code' (want 0 within 1 s)"
+  ;;
+close)
+  start_xvfb
+  start_demo
+  "$send_close" "$window" || fail "could not send the close request"
+  await_exit 2000
+  [ "$code" = 0 ] || fail "a close request gave exit code '$code'"
+  ;;
+sigterm)
+  start_xvfb
+  start_demo
+  kill -TERM "$demo_pid"
+  await_exit 2000
+  [ "$code" = 0 ] || fail "SIGTERM gave exit code '$code'"
+  ;;
+system_keys_and_mouse)
+  start_xvfb
+  start_demo
+  xdotool windowfocus --sync "$window"
+  xdotool key alt+a F10 alt
+  xdotool mousemove --window "$window" 400 300 click 1 click 3 mousemove 10 10
+  sleep 1
+  still_running || fail "Alt+key, F10, Alt or the mouse ended the program"
+  xdotool key alt+F4
+  await_exit 2000
+  [ "$code" = 0 ] || fail "Alt+F4 gave exit code '$code'"
+  ;;
+no_display)
+  start=$(now_ms)
+  env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 10 "$quorvex" >"$tmp/out" 2>&1
+  code=$?
+  elapsed=$(( $(now_ms) - start ))
+  cat "$tmp/out"
+  [ "$code" != 124 ] || fail "it hung without a display"
+  [ "$code" != 0 ] || fail "a failed start reported success"
+  grep -q 'error?!: Failed To register the window class!' "$tmp/out" || fail "no error message"
+  echo "exit code $code after $elapsed ms"
+  ;;
+*)
+  fail "unknown case"
+  ;;
+esac
+echo "PASS [$case_name]"
