@@ -4,7 +4,6 @@
 
 #include "capture/capture_args.h"
 #include "capture/capture_run.h"
-#include "platform/platform.h"
 
 // --help and --version go to standard output; a failed write there (a full disk,
 // a closed pipe) is an error like any other.
@@ -32,5 +31,8 @@ int main(int argc, char** argv)
     case args_run:
         break;
     }
-    platform_exit_process(run_capture(options));
+    // A plain return, not the platform's exit: that shuts SDL down and unloads
+    // the GL driver, whose leftovers would then look like this program's leaks,
+    // and an offscreen surface has no display mode to hand back.
+    return run_capture(options);
 }
