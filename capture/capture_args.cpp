@@ -20,7 +20,9 @@ static const char usage_text[] =
     "                 siting (C420jpeg), BT.601 limited range; '-' is standard\n"
     "                 output\n"
     "  --fps N        frame rate in the stream header (default 60)\n"
-    "  --null         render and read back the frames but write nothing\n"
+    "  --best         compress the PNG files as far as possible (slower)\n"
+    "  --null         render the frames but read back and write nothing, to\n"
+    "                 time the rendering alone\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
@@ -163,6 +165,10 @@ ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions*
             null_given = true;
             continue;
         }
+        if (arg == "--best") {
+            parsed.best = true;
+            continue;
+        }
 
         // Options with a value take it as "--name=value" or as the next argument.
         std::string name = arg;
@@ -218,6 +224,10 @@ ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions*
     }
     if (null_given && (y4m_given || out_given)) {
         *error = "--null cannot be used with --out or --y4m";
+        return args_error;
+    }
+    if (parsed.best && (y4m_given || null_given)) {
+        *error = "--best applies only to PNG files";
         return args_error;
     }
     if (fps_given && !y4m_given) {

@@ -29,6 +29,7 @@ struct CaptureOptions {
     std::string out_dir = "quorvex-frames";
     std::string y4m_path;
     std::int32_t fps = 60;
+    bool best = false;   // PNG files as small as zlib makes them, not as fast
 };
 
 enum ArgsResult : int {

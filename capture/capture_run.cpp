@@ -23,9 +23,6 @@
 #include "capture/y4m_writer.h"
 #include "platform/platform.h"
 
-// zlib's fastest level: the capture must keep up with the renderer, and the
-// frames' large flat areas compress well even so.
-static constexpr int png_level = 1;
 // Frames read back but not yet written: enough for the writer to lag a frame or
 // two behind the renderer without either waiting.
 static constexpr int slot_count = 3;
@@ -86,7 +83,8 @@ static bool write_frame(const CaptureOptions& options, OutputFile* stream, const
     switch (options.output) {
     case capture_output_png: {
         std::string path = frame_path(options.out_dir, slot.frame);
-        if (!encode_png(slot.rgba.data(), capture_width, capture_height, png_level, encoded)) {
+        PngCompression compression = options.best ? png_compression_small : png_compression_fast;
+        if (!encode_png(slot.rgba.data(), capture_width, capture_height, compression, encoded)) {
             *error = "cannot encode '" + path + "': out of memory";
             return false;
         }

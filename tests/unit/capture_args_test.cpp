@@ -74,6 +74,8 @@ TEST(CaptureArgs, OutputsAndRate)
     EXPECT_EQ(y4m.options.fps, 30);
 
     EXPECT_EQ(parse({"--null"}).options.output, capture_output_none);
+    EXPECT_FALSE(out.options.best);
+    EXPECT_TRUE(parse({"--best", "--out", "docs"}).options.best);
 }
 
 TEST(CaptureArgs, HelpAndVersionWinOverEverythingBeforeThem)
@@ -119,6 +121,7 @@ TEST(CaptureArgs, BadInputIsRefusedWithItsReason)
         {{"--out", "d", "--y4m", "v.y4m"}, "cannot be used together"},
         {{"--null", "--out", "d"}, "--null cannot be used"},
         {{"--fps", "30"}, "--fps applies only to --y4m"},
+        {{"--best", "--y4m", "-"}, "--best applies only to PNG files"},
         {{"--y4m", "v.y4m", "--fps", "0"}, "invalid frame rate '0'"},
         {{"--y4m", "v.y4m", "--fps", "29.97"}, "invalid frame rate"},
         {{"--y4m", "v.y4m", "--fps", "-5"}, "invalid frame rate"},

@@ -37,12 +37,12 @@ std::vector<std::uint8_t> test_image(int width, int height)
     return rgba;
 }
 
-TEST(CapturePng, DecodesToTheSameRgbTopRowFirst)
+// Encodes `rgba` both ways, decodes with libpng and compares every pixel.
+void expect_round_trip(const std::vector<std::uint8_t>& rgba, int width, int height,
+                       const char* what)
 {
-    const int width = 37;
-    const int height = 11;
-    std::vector<std::uint8_t> rgba = test_image(width, height);
-    for (int level : {0, 1, 9}) {
+    for (PngCompression level : {png_compression_fast, png_compression_small}) {
+        SCOPED_TRACE(std::string(what) + (level == png_compression_fast ? ", fast" : ", small"));
         std::vector<std::uint8_t> png;
         ASSERT_TRUE(encode_png(rgba.data(), width, height, level, &png));
 
@@ -61,18 +61,60 @@ TEST(CapturePng, DecodesToTheSameRgbTopRowFirst)
                 const std::uint8_t* source =
                     &rgba[static_cast<std::size_t>(((height - 1 - y) * width + x) * 4)];
                 const std::uint8_t* decoded = &rgb[static_cast<std::size_t>((y * width + x) * 3)];
-                ASSERT_EQ(decoded[0], source[0]) << "level " << level << " at " << x << "," << y;
-                ASSERT_EQ(decoded[1], source[1]) << "level " << level << " at " << x << "," << y;
-                ASSERT_EQ(decoded[2], source[2]) << "level " << level << " at " << x << "," << y;
+                ASSERT_EQ(decoded[0], source[0]) << x << "," << y;
+                ASSERT_EQ(decoded[1], source[1]) << x << "," << y;
+                ASSERT_EQ(decoded[2], source[2]) << x << "," << y;
             }
         }
     }
 }
 
+TEST(CapturePng, DecodesToTheSameRgbTopRowFirst)
+{
+    expect_round_trip(test_image(37, 11), 37, 11, "gradient");
+    expect_round_trip(test_image(1, 1), 1, 1, "one pixel");
+}
+
+// The fast encoder turns runs of equal bytes into copies of at most 258 bytes:
+// runs of every length around its limits, long flat areas and noise must all
+// come back unchanged.
+TEST(CapturePng, RunsOfEveryLengthAndNoiseSurvive)
+{
+    const int width = 800;
+    const int height = 6;
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width * height * 4), 0);
+    std::size_t at = 0;
+    std::uint8_t value = 1;
+    // The top row: runs of 1 to 300 bytes, each of a new value.
+    for (std::size_t length = 1; at < static_cast<std::size_t>(width) * 4; ++length, ++value) {
+        for (std::size_t i = 0; i < length && at < static_cast<std::size_t>(width) * 4; ++i, ++at) {
+            rgba[static_cast<std::size_t>((height - 1) * width * 4) + at] = value;
+        }
+    }
+    // The next row repeats it (all zeros once filtered); then noise; then a
+    // row of one colour; the bottom rows stay black.
+    std::copy_n(&rgba[static_cast<std::size_t>((height - 1) * width * 4)], width * 4,
+                &rgba[static_cast<std::size_t>((height - 2) * width * 4)]);
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < width * 4; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        rgba[static_cast<std::size_t>((height - 3) * width * 4 + i)] =
+            static_cast<std::uint8_t>(seed >> 16);
+    }
+    for (int x = 0; x < width; ++x) {
+        std::uint8_t* pixel = &rgba[static_cast<std::size_t>(((height - 4) * width + x) * 4)];
+        pixel[0] = 0;
+        pixel[1] = 0;
+        pixel[2] = 77;
+    }
+    expect_round_trip(rgba, width, height, "runs");
+    expect_round_trip(std::vector<std::uint8_t>(800 * 600 * 4, 255), 800, 600, "white frame");
+}
+
 TEST(CapturePng, RefusesAnEmptyImage)
 {
     std::vector<std::uint8_t> png;
-    EXPECT_FALSE(encode_png(nullptr, 0, 4, 1, &png));
+    EXPECT_FALSE(encode_png(nullptr, 0, 4, png_compression_fast, &png));
 }
 
 TEST(CaptureY4m, HeaderNamesSizeRateAndChromaLayout)
