@@ -84,11 +84,13 @@ static bool write_frame(const CaptureOptions& options, OutputFile* stream, const
     case capture_output_png: {
         std::string path = frame_path(options.out_dir, slot.frame);
         PngCompression compression = options.best ? png_compression_small : png_compression_fast;
-        if (!encode_png(slot.rgba.data(), capture_width, capture_height, compression, encoded)) {
+        std::size_t size =
+            encode_png(slot.rgba.data(), capture_width, capture_height, compression, encoded);
+        if (size == 0) {
             *error = "cannot encode '" + path + "': out of memory";
             return false;
         }
-        return write_whole_file(path, encoded->data(), encoded->size(), error);
+        return write_whole_file(path, encoded->data(), size, error);
     }
     case capture_output_y4m: {
         // The frame line and the planes go out in one write.

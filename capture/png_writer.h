@@ -1,6 +1,7 @@
 // png_writer.h -- encodes a read-back frame as a PNG file image in memory
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -13,9 +14,9 @@ enum PngCompression : int {
 };
 
 // Encodes `rgba` (width x height pixels of four bytes each, red first, bottom row
-// first as the GL reads a frame back) into a complete 8-bit RGB PNG, top row
-// first, replacing the contents of `png`. The alpha bytes are dropped. Returns
-// false for an empty image or when zlib fails (out of memory). Called by the
-// capture's writer thread, and by tests.
-bool encode_png(const std::uint8_t* rgba, int width, int height, PngCompression compression,
-                std::vector<std::uint8_t>* png);
+// first as the GL reads a frame back) as a complete 8-bit RGB PNG, top row first,
+// at the front of `buffer`, which grows as needed and is never shrunk. The alpha
+// bytes are dropped. Returns the PNG's size in bytes; 0 for an empty image or
+// when zlib fails. Called by the capture's writer thread, and by tests.
+std::size_t encode_png(const std::uint8_t* rgba, int width, int height, PngCompression compression,
+                       std::vector<std::uint8_t>* buffer);
