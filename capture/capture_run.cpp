@@ -280,7 +280,8 @@ int run_capture(const CaptureOptions& options)
     }
 
     if (interrupted_by) {
-        report("interrupted; unfinished output removed");
+        report("interrupted at frame " + std::to_string(rendered + 1) +
+               "; nothing half-written is left");
         return 128 + interrupted_by;
     }
     if (!ok) {
