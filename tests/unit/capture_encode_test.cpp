@@ -115,6 +115,33 @@ TEST(CapturePng, RunsOfEveryLengthAndNoiseSurvive)
     expect_round_trip(std::vector<std::uint8_t>(800 * 600 * 4, 255), 800, 600, "white frame");
 }
 
+// Byte counts that follow the Fibonacci numbers make the plain Huffman tree
+// deeper than deflate's 15-bit limit; the encoder must flatten it.
+TEST(CapturePng, SkewedBytesGetCodesWithinDeflatesLimit)
+{
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t a = 1;
+    std::uint32_t b = 1;
+    for (std::uint8_t symbol = 0; symbol < 24; ++symbol) {
+        bytes.insert(bytes.end(), a, static_cast<std::uint8_t>(symbol * 10));
+        std::uint32_t next = a + b;
+        a = b;
+        b = next;
+    }
+    std::uint32_t seed = 99;
+    for (std::size_t i = bytes.size() - 1; i > 0; --i) {
+        seed = seed * 1103515245u + 12345u;
+        std::swap(bytes[i], bytes[(seed >> 8) % (i + 1)]);
+    }
+    // One row, so the bytes go in unfiltered: three to a pixel.
+    const int width = static_cast<int>(bytes.size() / 3);
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width) * 4);
+    for (int x = 0; x < width; ++x) {
+        std::copy_n(&bytes[static_cast<std::size_t>(x) * 3], 3, &rgba[static_cast<std::size_t>(x) * 4]);
+    }
+    expect_round_trip(rgba, width, 1, "skewed");
+}
+
 TEST(CapturePng, RefusesAnEmptyImage)
 {
     std::vector<std::uint8_t> png;
