@@ -1,9 +1,18 @@
-// builtin_images.cpp -- placeholder until the built-in images are generated and embedded
+// builtin_images.cpp -- the three BMP images, embedded from assets/*.bmp at build time
 #include "assets/builtin_images.h"
 
-const std::uint8_t torus_image[] = {0};
-const std::size_t torus_image_size = 0;
-const std::uint8_t panel_image[] = {0};
-const std::size_t panel_image_size = 0;
-const std::uint8_t logo_image[] = {0};
-const std::size_t logo_image_size = 0;
+// Each list is the whole file, headers and the two trailing zero bytes included.
+const std::uint8_t torus_image[] = {
+#include "torus_bytes.inc"
+};
+const std::size_t torus_image_size = sizeof torus_image;
+
+const std::uint8_t panel_image[] = {
+#include "panel_bytes.inc"
+};
+const std::size_t panel_image_size = sizeof panel_image;
+
+const std::uint8_t logo_image[] = {
+#include "logo_bytes.inc"
+};
+const std::size_t logo_image_size = sizeof logo_image;

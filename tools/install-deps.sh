@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   zlib1g-dev libpng-dev
   xvfb xfonts-base xdotool x11-utils libx11-dev
+  clang libclang-rt-14-dev libfreetype-dev
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # run-tests.sh -- installs what is missing, builds, and runs every test: a plain
-# build, then the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+# build, then the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# then a short fuzz run of the BMP reader
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +15,5 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEX_SANITIZ
 cmake --build build-sanitize
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j2
+
+tools/fuzz-bmp.sh 30
