@@ -251,7 +251,8 @@ int run_capture(const CaptureOptions& options)
             shown = now;
             std::string line =
                 format_progress(frame, last, std::chrono::duration<double>(now - started).count());
-            std::fprintf(stderr, "\r%s", line.c_str());
+            // Back to the line's start, and clear what a longer line left.
+            std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
             std::fflush(stderr);
         }
         if (writer_failed()) {
