@@ -71,9 +71,11 @@ key)
   start_xvfb
   start_demo
   xdotool windowfocus --sync "$window"
+  start=$(now_ms)
   xdotool key q
   await_exit 1000
   [ "$code" = 0 ] || fail "a key press gave exit code '$code' (want 0 within 1 s)"
+  echo "ended $(( $(now_ms) - start )) ms after the key press"
   ;;
 close)
   start_xvfb

@@ -1,0 +1,24 @@
+# Rendering in a real Mesa context on SDL's offscreen driver: set-up state, blur,
+# fade and scenes read back routine by routine, then whole frames through start-up.
+add_library(qv_render_checks STATIC gl/render_checks.cpp)
+target_include_directories(qv_render_checks PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(qv_render_checks PUBLIC OpenGL::GL)
+
+# Alone in its process: it checks the state of a context nothing else has touched.
+qv_test(NAME render_setup_gl_test LABEL gl TIMEOUT 60
+  SOURCES gl/render_setup_gl_test.cpp
+  LIBS qv_gl_context qv_render_checks)
+
+qv_test(NAME render_gl_tests LABEL gl TIMEOUT 120
+  SOURCES gl/blur_fade_gl_test.cpp gl/scene_gl_test.cpp
+  LIBS qv_gl_context qv_render_checks)
+
+# Whole frames through start_up and the real frame body: a full cycle of both
+# scenes, about 15 s of frames on llvmpipe.
+qv_test(NAME frame_gl_test LABEL gl TIMEOUT 300
+  SOURCES gl/frame_gl_test.cpp
+  LIBS qv_gl_context qv_render_checks)
+# Its renderer keeps every core busy for the whole run, which starves the timed
+# end-to-end cases (a key press must end the program within a second) when
+# ctest runs them beside it.
+set_tests_properties(frame_gl_test PROPERTIES RUN_SERIAL TRUE)
