@@ -13,3 +13,6 @@ qv_test(NAME capture_tool_tests LABEL gl TIMEOUT 600
 target_compile_definitions(capture_tool_tests PRIVATE
   QUORVEX_CAPTURE_PATH="$<TARGET_FILE:quorvex-capture>")
 add_dependencies(capture_tool_tests quorvex-capture)
+# It renders for seconds on every core; beside the timed end-to-end cases (a key
+# press must end the program within a second) it would starve them.
+set_tests_properties(capture_tool_tests PROPERTIES RUN_SERIAL TRUE)
