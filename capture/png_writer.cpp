@@ -28,28 +28,30 @@ static void finish_chunk(std::uint8_t* chunk, const char* type, std::size_t leng
 
 // The image as PNG rows: a filter byte, then RGB. Every row is filtered with
 // "up" (the byte above subtracted), which turns flat and vertically smooth areas
-// into runs of zeros.
+// into runs of zeros. Writes one byte past the last row: `raw` needs it spare.
 static void filter_rows(const std::uint8_t* rgba, int width, int height, std::uint8_t* raw)
 {
     const std::size_t row_bytes = static_cast<std::size_t>(width) * 3 + 1;
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
     for (int y = 0; y < height; ++y) {
-        const std::uint8_t* source = rgba + static_cast<std::size_t>(height - 1 - y) * stride;
         // The row above in the picture is the next one up in GL order; the
         // first row has zeros above it.
+        const std::uint8_t* source = rgba + static_cast<std::size_t>(height - 1 - y) * stride;
+        const std::uint8_t* above = y > 0 ? source + stride : nullptr;
         std::uint8_t* row = raw + static_cast<std::size_t>(y) * row_bytes;
         row[0] = 2;
-        if (y == 0) {
-            for (int x = 0; x < width; ++x) {
-                std::memcpy(row + 1 + 3 * x, source + 4 * x, 3);
-            }
-            continue;
-        }
-        const std::uint8_t* above = source + stride;
+        // A pixel at a time as one 32-bit word, the four bytes subtracted apart
+        // (no borrow between them). Each store writes a fourth byte that the
+        // next pixel, or the next row's filter byte, overwrites.
         for (int x = 0; x < width; ++x) {
-            row[1 + 3 * x] = static_cast<std::uint8_t>(source[4 * x] - above[4 * x]);
-            row[2 + 3 * x] = static_cast<std::uint8_t>(source[4 * x + 1] - above[4 * x + 1]);
-            row[3 + 3 * x] = static_cast<std::uint8_t>(source[4 * x + 2] - above[4 * x + 2]);
+            std::uint32_t pixel;
+            std::memcpy(&pixel, source + 4 * x, 4);
+            if (above) {
+                std::uint32_t up;
+                std::memcpy(&up, above + 4 * x, 4);
+                pixel = ((pixel | 0x80808080u) - (up & 0x7F7F7F7Fu)) ^ ((pixel ^ ~up) & 0x80808080u);
+            }
+            std::memcpy(row + 1 + 3 * x, &pixel, 4);
         }
     }
 }
@@ -103,7 +105,9 @@ static inline std::size_t run_length(const std::uint8_t* at, std::size_t limit, 
 
 constexpr int symbol_count = 286;   // literals, end of block, length codes
 constexpr int end_of_block = 256;
-constexpr std::uint32_t max_code_bits = 15;
+// Deflate allows 15; at 14, four literals fit between two flushes of the bit
+// writer, for a loss too small to measure.
+constexpr std::uint32_t max_code_bits = 14;
 
 // For each copy length 3..258: its length symbol, extra bits and their value.
 struct LengthCode {
@@ -229,27 +233,18 @@ static void canonical_codes(const std::array<std::uint8_t, symbol_count>& length
     }
 }
 
-// A run of equal bytes to be sent as copies at distance 1: `length` bytes from
-// `start`, each equal to the byte before `start`.
-struct Run {
-    std::size_t start;
-    std::size_t length;
-};
-
-// Counts the literals of `raw` into `frequency` and lists its runs of at least
-// three bytes that repeat the byte before them. Six bytes are looked at at a
-// time: where none starts such a run, all six are literals.
-static void scan_runs(const std::uint8_t* raw, std::size_t raw_size,
-                      std::array<std::uint32_t, 286>* frequency, std::vector<Run>* runs)
+// Walks `raw`, handing each stretch of literals to `literals(from, to)` and each
+// run of at least three bytes that repeat the byte before them to
+// `copies(length)`, in order. Six bytes are looked at at a time: where none
+// starts such a run, all six are literals.
+template <typename Literals, typename Copies>
+static void scan_runs(const std::uint8_t* raw, std::size_t raw_size, Literals&& literals,
+                      Copies&& copies)
 {
     constexpr std::uint64_t lows = 0x7F7F7F7F7F7F7F7Full;
     constexpr std::uint64_t highs = 0x8080808080808080ull;
-    // Four tables taken in turn, so that equal bytes close together do not wait
-    // on each other's counts.
-    std::array<std::array<std::uint32_t, 256>, 4> counts{};
-    runs->clear();
     std::size_t at = 0;
-    auto count = [&](std::size_t i) { counts[i & 3][raw[i]] += 1; };
+    std::size_t literal_start = 0;
     while (at + 9 <= raw_size) {
         std::uint64_t word;
         std::uint64_t next;
@@ -266,62 +261,81 @@ static void scan_runs(const std::uint8_t* raw, std::size_t raw_size,
         std::uint64_t equal = ~((((differ & lows) + lows) | differ) & highs) & highs;
         std::uint64_t starts = equal & (equal >> 8) & (equal >> 16) & 0x0000808080808080ull;
         if (starts == 0) {
-            for (std::size_t i = at; i < at + 6; ++i) {
-                count(i);
-            }
             at += 6;
             continue;
         }
         std::size_t first = at + static_cast<std::size_t>(__builtin_ctzll(starts) / 8);
-        for (std::size_t i = at; i <= first; ++i) {
-            count(i);
-        }
         at = first + 1;
         std::size_t run = run_length(raw + at, raw_size - at, raw[first]);
-        runs->push_back(Run{at, run});
+        literals(literal_start, at);
+        copies(run);
         at += run;
+        literal_start = at;
     }
     while (at < raw_size) {
-        count(at);
         at += 1;
         std::size_t run = run_length(raw + at, raw_size - at, raw[at - 1]);
         if (run >= 3) {
-            runs->push_back(Run{at, run});
+            literals(literal_start, at);
+            copies(run);
             at += run;
+            literal_start = at;
         }
     }
-    for (std::size_t value = 0; value < 256; ++value) {
-        (*frequency)[value] += counts[0][value] + counts[1][value] + counts[2][value] + counts[3][value];
+    literals(literal_start, raw_size);
+}
+
+// Each run becomes copies of at most 258 bytes; a tail of 1 or 2 would be too
+// short for a copy of its own, so the copy before it leaves 3.
+template <typename Copy>
+static void split_run(std::size_t run, Copy&& copy)
+{
+    while (run > 0) {
+        std::size_t length = run < 258 ? run : 258;
+        if (run - length > 0 && run - length < 3) {
+            length = run - 3;
+        }
+        copy(length);
+        run -= length;
     }
 }
 
-// A zlib stream of `raw` in one deflate block whose only copies repeat the
-// previous byte, coded with a Huffman code made for this frame. Searching for
-// longer matches gains little on noise-like texture and costs most of the time;
-// the gain is in the short codes for the small differences "up" filtering
-// leaves. Writes at most raw_size * 15 / 8 + 200 bytes to `out`; returns how many.
-static std::size_t deflate_runs(const std::uint8_t* raw, std::size_t raw_size, std::uint8_t* out)
+// A zlib stream of `raw` (rows of `row_bytes`) in one deflate block whose only
+// copies repeat the previous byte, under a Huffman code made for this frame.
+// Searching for longer matches gains little on noise-like texture and costs
+// most of the time; the gain is in short codes for the small differences "up"
+// filtering leaves. The code is built from every fourth row, every symbol
+// counted once more so that each has a code, and the frame is then coded in a
+// single pass. Writes at most raw_size * 15 / 8 + 200 bytes to `out`; returns
+// how many.
+static std::size_t deflate_runs(const std::uint8_t* raw, std::size_t raw_size,
+                                std::size_t row_bytes, std::uint8_t* out)
 {
     static const std::array<LengthCode, 259> length_codes = make_length_codes();
 
-    thread_local std::vector<Run> runs;
+    // Four tables taken in turn, so that equal bytes close together do not wait
+    // on each other's counts.
+    std::array<std::array<std::uint32_t, 256>, 4> counts{};
     std::array<std::uint32_t, symbol_count> frequency{};
-    frequency[end_of_block] = 1;
-    scan_runs(raw, raw_size, &frequency, &runs);
-    // Each run becomes copies of at most 258 bytes; a tail of 1 or 2 would be
-    // too short for a copy of its own, so the copy before it leaves 3.
-    auto split_run = [](std::size_t run, auto&& copy) {
-        while (run > 0) {
-            std::size_t length = run < 258 ? run : 258;
-            if (run - length > 0 && run - length < 3) {
-                length = run - 3;
-            }
-            copy(length);
-            run -= length;
+    for (std::size_t row = 0; row * row_bytes < raw_size; row += 4) {
+        const std::uint8_t* sample = raw + row * row_bytes;
+        scan_runs(
+            sample, std::min(row_bytes, raw_size - row * row_bytes),
+            [&](std::size_t from, std::size_t to) {
+                for (std::size_t i = from; i < to; ++i) {
+                    counts[i & 3][sample[i]] += 1;
+                }
+            },
+            [&](std::size_t run) {
+                split_run(run, [&](std::size_t length) { frequency[length_codes[length].symbol] += 1; });
+            });
+    }
+    for (std::size_t symbol = 0; symbol < symbol_count; ++symbol) {
+        frequency[symbol] += 1;
+        if (symbol < 256) {
+            frequency[symbol] += counts[0][symbol] + counts[1][symbol] + counts[2][symbol] +
+                                 counts[3][symbol];
         }
-    };
-    for (const Run& run : runs) {
-        split_run(run.length, [&](std::size_t length) { frequency[length_codes[length].symbol] += 1; });
     }
 
     std::array<std::uint8_t, symbol_count> lengths{};
@@ -362,37 +376,51 @@ static std::size_t deflate_runs(const std::uint8_t* raw, std::size_t raw_size, s
     // The one distance code, distance 1, is one bit long: the bit 0.
     put_code_length(1);
 
-    // Literals three at a time (three codes of at most 15 bits fit between
-    // flushes), then each run's copies.
-    auto put_literals = [&](std::size_t from, std::size_t to) {
-        for (; from + 3 <= to; from += 3) {
-            std::uint32_t a = literal[raw[from]];
-            std::uint32_t b = literal[raw[from + 1]];
-            std::uint32_t c = literal[raw[from + 2]];
-            put_bits(&writer, a & 0xFFFF, a >> 16);
-            put_bits(&writer, b & 0xFFFF, b >> 16);
-            put_bits(&writer, c & 0xFFFF, c >> 16);
-            flush_bits(&writer);
-        }
-        for (; from < to; ++from) {
-            std::uint32_t a = literal[raw[from]];
-            put_bits(&writer, a & 0xFFFF, a >> 16);
-            flush_bits(&writer);
-        }
-    };
-    std::size_t at = 0;
-    for (const Run& run : runs) {
-        put_literals(at, run.start);
-        split_run(run.length, [&](std::size_t length) {
-            const LengthCode& copy = length_codes[length];
-            put_bits(&writer, codes[copy.symbol], lengths[copy.symbol]);
-            put_bits(&writer, copy.extra_value, copy.extra_bits);
-            put_bits(&writer, 0, 1);
-            flush_bits(&writer);
+    scan_runs(
+        raw, raw_size,
+        [&](std::size_t from, std::size_t to) {
+            // The writer's state in locals: stores through `out` could otherwise
+            // alias it and force a reload after every flush. Four codes of at
+            // most 14 bits fit between flushes.
+            std::uint8_t* at = writer.out;
+            std::uint64_t buffer = writer.buffer;
+            std::uint32_t count = writer.count;
+            auto put = [&](std::uint32_t code) {
+                buffer |= static_cast<std::uint64_t>(code & 0xFFFF) << count;
+                count += code >> 16;
+            };
+            auto flush = [&]() {
+                std::uint64_t little = buffer;
+                if constexpr (std::endian::native == std::endian::big) {
+                    little = __builtin_bswap64(little);
+                }
+                std::memcpy(at, &little, 8);
+                at += count / 8;
+                buffer >>= count & ~7u;
+                count &= 7;
+            };
+            for (; from + 4 <= to; from += 4) {
+                put(literal[raw[from]]);
+                put(literal[raw[from + 1]]);
+                put(literal[raw[from + 2]]);
+                put(literal[raw[from + 3]]);
+                flush();
+            }
+            for (; from < to; ++from) {
+                put(literal[raw[from]]);
+                flush();
+            }
+            writer = BitWriter{at, buffer, count};
+        },
+        [&](std::size_t run) {
+            split_run(run, [&](std::size_t length) {
+                const LengthCode& copy = length_codes[length];
+                put_bits(&writer, codes[copy.symbol], lengths[copy.symbol]);
+                put_bits(&writer, copy.extra_value, copy.extra_bits);
+                put_bits(&writer, 0, 1);
+                flush_bits(&writer);
+            });
         });
-        at = run.start + run.length;
-    }
-    put_literals(at, raw_size);
     put_bits(&writer, codes[end_of_block], lengths[end_of_block]);
 
     // Pad to a whole byte, flush, then the Adler-32 of the raw data.
@@ -412,7 +440,7 @@ std::size_t encode_png(const std::uint8_t* rgba, int width, int height,
         (static_cast<std::size_t>(width) * 3 + 1) * static_cast<std::size_t>(height);
     // Kept between calls: the writer thread encodes frame after frame of one size.
     thread_local std::vector<std::uint8_t> raw;
-    raw.resize(raw_size);
+    raw.resize(raw_size + 1);
     filter_rows(rgba, width, height, raw.data());
 
     // Signature, IHDR (8 + 13 + 4), then the IDAT chunk's data straight from
@@ -427,7 +455,8 @@ std::size_t encode_png(const std::uint8_t* rgba, int width, int height,
     std::uint8_t* png = buffer->data();
     std::size_t compressed_size = 0;
     if (compression == png_compression_fast) {
-        compressed_size = deflate_runs(raw.data(), raw_size, png + idat + 8);
+        compressed_size = deflate_runs(raw.data(), raw_size, static_cast<std::size_t>(width) * 3 + 1,
+                                       png + idat + 8);
     } else {
         uLongf size = static_cast<uLongf>(bound);
         if (compress2(png + idat + 8, &size, raw.data(), static_cast<uLong>(raw_size), 9) != Z_OK) {
