@@ -200,6 +200,45 @@ TEST(CaptureY4m, PlanesRunTopRowFirstAndChromaAveragesEachBlock)
     EXPECT_GT(yuv[11], 128);
 }
 
+// Wide rows go eight pixels at a time, a row's last few one block at a time;
+// both must give the same bytes. Each 2x2 block of a noisy image is converted
+// alone (two pixels wide: the block path) and compared with the whole.
+TEST(CaptureY4m, WideRowsAndSingleBlocksAgree)
+{
+    const int width = 22;
+    const int height = 4;
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width * height * 4));
+    std::uint32_t seed = 7;
+    for (std::uint8_t& byte : rgba) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<std::uint8_t>(seed >> 16);
+    }
+    std::vector<std::uint8_t> whole(y4m_frame_size(width, height));
+    rgba_to_yuv420(rgba.data(), width, height, whole.data());
+    const std::size_t luma_size = static_cast<std::size_t>(width * height);
+    const std::size_t chroma_size = luma_size / 4;
+    for (int by = 0; by < height; by += 2) {
+        for (int bx = 0; bx < width; bx += 2) {
+            // GL rows count from the bottom: output row `by` is GL row height-1-by.
+            std::vector<std::uint8_t> block;
+            for (int gl_row : {height - 2 - by, height - 1 - by}) {
+                const std::uint8_t* at = &rgba[static_cast<std::size_t>((gl_row * width + bx) * 4)];
+                block.insert(block.end(), at, at + 8);
+            }
+            std::vector<std::uint8_t> alone(y4m_frame_size(2, 2));
+            rgba_to_yuv420(block.data(), 2, 2, alone.data());
+            const std::size_t y_at = static_cast<std::size_t>(by * width + bx);
+            const std::size_t c_at = static_cast<std::size_t>((by / 2) * (width / 2) + bx / 2);
+            EXPECT_EQ(whole[y_at], alone[0]) << bx << "," << by;
+            EXPECT_EQ(whole[y_at + 1], alone[1]) << bx << "," << by;
+            EXPECT_EQ(whole[y_at + width], alone[2]) << bx << "," << by;
+            EXPECT_EQ(whole[y_at + width + 1], alone[3]) << bx << "," << by;
+            EXPECT_EQ(whole[luma_size + c_at], alone[4]) << bx << "," << by;
+            EXPECT_EQ(whole[luma_size + chroma_size + c_at], alone[5]) << bx << "," << by;
+        }
+    }
+}
+
 std::filesystem::path fresh_dir(const char* name)
 {
     std::filesystem::path dir = std::filesystem::temp_directory_path() /
