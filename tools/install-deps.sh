@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
   googletest libgtest-dev libbenchmark-dev
+  zlib1g-dev libpng-dev
   xvfb xfonts-base xdotool x11-utils libx11-dev
   clang libclang-rt-14-dev libfreetype-dev
 )

@@ -1,0 +1,115 @@
+// capture_bench.cpp -- quorvex-capture over a whole cycle: rendering alone, to PNG and to Y4M
+//
+// Each mode runs the real tool as a process, the three side by side in every
+// iteration (in alternating order, so a neighbour's load falls on all of them
+// alike). The counters give the frame rates and each writer's rate as a share of
+// the rendering-only rate. QUORVEX_BENCH_FRAMES=FIRST..LAST picks other frames.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Seconds the tool takes with `args`, or a negative number when it fails.
+double run_tool(const std::vector<std::string>& args)
+{
+    auto started = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+        int null_fd = open("/dev/null", O_WRONLY);
+        dup2(null_fd, 1);
+        dup2(null_fd, 2);
+        std::vector<char*> argv{const_cast<char*>(QUORVEX_CAPTURE_PATH)};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1.0;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void BM_capture_cycle(benchmark::State& state)
+{
+    const char* from_env = std::getenv("QUORVEX_BENCH_FRAMES");
+    const std::string frames = from_env ? from_env : "1..682";
+    std::size_t dots = frames.find("..");
+    const double count = dots == std::string::npos
+                             ? 1.0
+                             : std::stod(frames.substr(dots + 2)) - std::stod(frames.substr(0, dots)) + 1.0;
+
+    std::string pattern = (fs::temp_directory_path() / "qv-capture-bench.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        state.SkipWithError("no temporary directory");
+        return;
+    }
+    const fs::path dir = pattern;
+    const std::vector<std::string> render_only{"--frames", frames, "--null"};
+    const std::vector<std::string> png{"--frames", frames, "--out", (dir / "png").string()};
+    const std::vector<std::string> y4m{"--frames", frames, "--y4m", (dir / "clip.y4m").string()};
+
+    std::vector<double> render_seconds, png_seconds, y4m_seconds;
+    bool forward = true;
+    for (auto _ : state) {
+        double r = 0, p = 0, y = 0;
+        if (forward) {
+            r = run_tool(render_only);
+            p = run_tool(png);
+            y = run_tool(y4m);
+        } else {
+            y = run_tool(y4m);
+            p = run_tool(png);
+            r = run_tool(render_only);
+        }
+        forward = !forward;
+        fs::remove_all(dir / "png");
+        fs::remove(dir / "clip.y4m");
+        if (r < 0 || p < 0 || y < 0) {
+            state.SkipWithError("quorvex-capture failed");
+            break;
+        }
+        render_seconds.push_back(r);
+        png_seconds.push_back(p);
+        y4m_seconds.push_back(y);
+        state.SetIterationTime(r + p + y);
+    }
+    fs::remove_all(dir);
+    if (render_seconds.empty()) {
+        return;
+    }
+
+    const double render_fps = count / median(render_seconds);
+    const double png_fps = count / median(png_seconds);
+    const double y4m_fps = count / median(y4m_seconds);
+    state.counters["render_fps"] = render_fps;
+    state.counters["png_fps"] = png_fps;
+    state.counters["y4m_fps"] = y4m_fps;
+    state.counters["png_ratio"] = png_fps / render_fps;
+    state.counters["y4m_ratio"] = y4m_fps / render_fps;
+}
+
+BENCHMARK(BM_capture_cycle)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,245 @@
+// capture_args.cpp -- parses quorvex-capture's command line
+#include "capture/capture_args.h"
+
+#include <algorithm>
+#include <cstring>
+
+static const char usage_text[] =
+    "Usage: quorvex-capture [--frames LIST] [--out DIR]\n"
+    "       quorvex-capture [--frames LIST] --y4m FILE [--fps N]\n"
+    "Renders frames of the Quorvex demo headless, exactly as the demo shows them,\n"
+    "and writes them as PNG images or as one YUV4MPEG2 video stream.\n"
+    "\n"
+    "  --frames LIST  frames to write, counted from 1: FIRST..LAST, a single N, or\n"
+    "                 several of these separated by commas (default 1..682, one\n"
+    "                 whole cycle of both scenes); every frame up to the last one\n"
+    "                 is rendered, since each frame builds on the ones before\n"
+    "  --out DIR      write DIR/frame-NNNNNN.png, 800x600 RGB (default\n"
+    "                 ./quorvex-frames; created if missing)\n"
+    "  --y4m FILE     write a YUV4MPEG2 stream instead, 4:2:0 with JPEG chroma\n"
+    "                 siting (C420jpeg), BT.601 limited range; '-' is standard\n"
+    "                 output\n"
+    "  --fps N        frame rate in the stream header (default 60)\n"
+    "  --best         compress the PNG files as far as possible (slower)\n"
+    "  --null         render the frames but read back and write nothing, to\n"
+    "                 time the rendering alone\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "Files appear only when complete. On any error the tool says why on one line\n"
+    "and exits with status 1 (2 for a bad command line).\n";
+
+const char* capture_usage()
+{
+    return usage_text;
+}
+
+// A frame number: decimal digits only, 1 to capture_max_frame.
+static bool parse_frame_number(const std::string& text, const std::string& item,
+                               std::int32_t* frame, std::string* error)
+{
+    if (!text.empty() && text[0] == '-') {
+        *error = "negative frame in '" + item + "': frames are counted from 1";
+        return false;
+    }
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        *error = "malformed frame range '" + item + "' (expected FIRST..LAST or N)";
+        return false;
+    }
+    std::int64_t value = 0;
+    for (char c : text) {
+        value = value * 10 + (c - '0');
+    }
+    if (value == 0) {
+        *error = "frame 0 in '" + item + "': frames are counted from 1";
+        return false;
+    }
+    if (value > capture_max_frame) {
+        *error = "frame " + text + " is beyond the last frame supported, " +
+                 std::to_string(capture_max_frame);
+        return false;
+    }
+    *frame = static_cast<std::int32_t>(value);
+    return true;
+}
+
+static bool parse_frame_item(const std::string& item, FrameRange* range, std::string* error)
+{
+    std::size_t dots = item.find("..");
+    if (dots == std::string::npos) {
+        if (!parse_frame_number(item, item, &range->first, error)) {
+            return false;
+        }
+        range->last = range->first;
+        return true;
+    }
+    if (!parse_frame_number(item.substr(0, dots), item, &range->first, error) ||
+        !parse_frame_number(item.substr(dots + 2), item, &range->last, error)) {
+        return false;
+    }
+    if (range->last < range->first) {
+        *error = "empty frame range '" + item + "': FIRST is after LAST";
+        return false;
+    }
+    return true;
+}
+
+bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, std::string* error)
+{
+    std::vector<FrameRange> parsed;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos
+                                                                         : comma - start);
+        FrameRange range{};
+        if (item.empty()) {
+            *error = "malformed frame list '" + text + "' (expected FIRST..LAST or N)";
+            return false;
+        }
+        if (!parse_frame_item(item, &range, error)) {
+            return false;
+        }
+        parsed.push_back(range);
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+
+    std::sort(parsed.begin(), parsed.end(),
+              [](const FrameRange& a, const FrameRange& b) { return a.first < b.first; });
+    std::vector<FrameRange> merged;
+    for (const FrameRange& range : parsed) {
+        if (!merged.empty() && range.first <= merged.back().last + 1) {
+            merged.back().last = std::max(merged.back().last, range.last);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    *ranges = merged;
+    return true;
+}
+
+static bool parse_fps(const std::string& text, std::int32_t* fps, std::string* error)
+{
+    bool digits = !text.empty() && text.size() <= 4 &&
+                  std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    int value = digits ? std::stoi(text) : 0;
+    if (value < 1 || value > 1000) {
+        *error = "invalid frame rate '" + text + "' (expected a whole number from 1 to 1000)";
+        return false;
+    }
+    *fps = value;
+    return true;
+}
+
+ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions* options,
+                              std::string* error)
+{
+    CaptureOptions parsed = *options;
+    bool out_given = false;
+    bool fps_given = false;
+    bool y4m_given = false;
+    bool null_given = false;
+    bool options_ended = false;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (options_ended || arg.size() < 2 || arg[0] != '-') {
+            *error = "unexpected argument '" + arg + "' (see --help)";
+            return args_error;
+        }
+        if (arg == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            return args_help;
+        }
+        if (arg == "--version") {
+            return args_version;
+        }
+        if (arg == "--null") {
+            null_given = true;
+            continue;
+        }
+        if (arg == "--best") {
+            parsed.best = true;
+            continue;
+        }
+
+        // Options with a value take it as "--name=value" or as the next argument.
+        std::string name = arg;
+        std::string value;
+        bool has_value = false;
+        std::size_t equals = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+            has_value = true;
+        }
+        if (name != "--frames" && name != "--out" && name != "--y4m" && name != "--fps") {
+            *error = "unknown option '" + name + "' (see --help)";
+            return args_error;
+        }
+        if (!has_value) {
+            if (i + 1 >= argc) {
+                *error = "option '" + name + "' needs a value (see --help)";
+                return args_error;
+            }
+            value = argv[++i];
+        }
+
+        if (name == "--frames") {
+            if (!parse_frame_list(value, &parsed.frames, error)) {
+                return args_error;
+            }
+        } else if (name == "--out") {
+            if (value.empty()) {
+                *error = "empty output directory name";
+                return args_error;
+            }
+            parsed.out_dir = value;
+            out_given = true;
+        } else if (name == "--y4m") {
+            if (value.empty()) {
+                *error = "empty video file name (use '-' for standard output)";
+                return args_error;
+            }
+            parsed.y4m_path = value;
+            y4m_given = true;
+        } else {
+            if (!parse_fps(value, &parsed.fps, error)) {
+                return args_error;
+            }
+            fps_given = true;
+        }
+    }
+
+    if (y4m_given && out_given) {
+        *error = "--out and --y4m cannot be used together";
+        return args_error;
+    }
+    if (null_given && (y4m_given || out_given)) {
+        *error = "--null cannot be used with --out or --y4m";
+        return args_error;
+    }
+    if (parsed.best && (y4m_given || null_given)) {
+        *error = "--best applies only to PNG files";
+        return args_error;
+    }
+    if (fps_given && !y4m_given) {
+        *error = "--fps applies only to --y4m";
+        return args_error;
+    }
+    if (parsed.frames.empty()) {
+        parsed.frames.push_back(FrameRange{1, capture_cycle_frames});
+    }
+    parsed.output = null_given  ? capture_output_none
+                    : y4m_given ? capture_output_y4m
+                                : capture_output_png;
+    *options = parsed;
+    return args_run;
+}

@@ -1,0 +1,55 @@
+// capture_args.h -- the command line of quorvex-capture, parsed into plain options
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The highest frame number a capture accepts: file names hold six digits, so
+// they sort in frame order.
+constexpr std::int32_t capture_max_frame = 999999;
+// One whole cycle of the two scenes, the default range.
+constexpr std::int32_t capture_cycle_frames = 682;
+
+// Frames first..last, both counted from 1, first <= last.
+struct FrameRange {
+    std::int32_t first;
+    std::int32_t last;
+};
+
+enum CaptureOutput : int {
+    capture_output_png = 0,   // one PNG file per frame in `out_dir`
+    capture_output_y4m = 1,   // one YUV4MPEG2 stream to `y4m_path` ("-": standard output)
+    capture_output_none = 2,  // render and read back, write nothing (timing)
+};
+
+struct CaptureOptions {
+    std::vector<FrameRange> frames;   // sorted, non-overlapping, non-adjacent
+    CaptureOutput output = capture_output_png;
+    std::string out_dir = "quorvex-frames";
+    std::string y4m_path;
+    std::int32_t fps = 60;
+    bool best = false;   // PNG files as small as zlib makes them, not as fast
+};
+
+enum ArgsResult : int {
+    args_run = 0,      // options are complete: capture
+    args_help = 1,     // --help was given: print the usage and exit 0
+    args_version = 2,  // --version was given: print the version and exit 0
+    args_error = 3,    // `error` holds a one-line message; exit with status 2
+};
+
+// Parses argv[1..argc-1] into `options` (which starts from its defaults). On
+// args_error `error` says what is wrong, naming the offending argument; nothing
+// else is touched. Called once by quorvex-capture's main.
+ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions* options,
+                              std::string* error);
+
+// Parses a frame list: comma-separated ranges FIRST..LAST or single frames N.
+// Returns them sorted and merged, or false with a one-line message in `error`
+// (malformed text, frame 0, a negative frame, an empty range, a frame above
+// capture_max_frame).
+bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, std::string* error);
+
+// The usage text --help prints, ending in a newline.
+const char* capture_usage();

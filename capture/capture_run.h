@@ -1,0 +1,18 @@
+// capture_run.h -- renders the demo's frames headless and hands them to a writer
+#pragma once
+
+#include "capture/capture_args.h"
+
+// Frame size of a capture: the demo's window size.
+constexpr int capture_width = 800;
+constexpr int capture_height = 600;
+
+// Starts the demo as the interactive program does but on the offscreen video
+// driver, draws frames 1 to the last selected one exactly as its frame loop
+// does (without the message pump and the pause), and writes the selected frames
+// as `options` says while the next ones render. Reports any failure on one line
+// on standard error and removes what it had not finished; a progress line is
+// shown while standard error is a terminal, and a summary at the end. Returns
+// the exit status: 0 when every selected frame was written, 1 after an error,
+// 128 + the signal number when interrupted. Called once by quorvex-capture's main.
+int run_capture(const CaptureOptions& options);

@@ -1,0 +1,18 @@
+# quorvex-capture: its command line and encoders alone, then the tool itself on
+# the offscreen driver.
+find_package(PNG REQUIRED)
+
+qv_test(NAME capture_unit_tests LABEL unit
+  SOURCES unit/capture_args_test.cpp unit/capture_encode_test.cpp
+          $<TARGET_OBJECTS:qv_capture_io>
+  LIBS ZLIB::ZLIB PNG::PNG)
+
+qv_test(NAME capture_tool_tests LABEL gl TIMEOUT 600
+  SOURCES e2e/capture_tool_test.cpp $<TARGET_OBJECTS:qv_capture_io>
+  LIBS ZLIB::ZLIB PNG::PNG)
+target_compile_definitions(capture_tool_tests PRIVATE
+  QUORVEX_CAPTURE_PATH="$<TARGET_FILE:quorvex-capture>")
+add_dependencies(capture_tool_tests quorvex-capture)
+# It renders for seconds on every core; beside the timed end-to-end cases (a key
+# press must end the program within a second) it would starve them.
+set_tests_properties(capture_tool_tests PROPERTIES RUN_SERIAL TRUE)
