@@ -383,51 +383,66 @@ stop_wine
 # A display without GLX: the window is made but no pixel format is found. Each box
 # must stay up until a key dismisses it, the one after the window's destruction too.
 case_name=no_gl
-start_xvfb -extension GLX
-WINEDEBUG=+relay wine "$exe" >"$tmp/out" 2>"$tmp/relay" &
-demo_pid=$!
-expected=("Release of rendering context failed!" "Unable To find a suitable pixel format")
-shown=0
-boxes_returned() { [ "$(returned "$tmp/relay" user32.MessageBoxA)" = "$1" ]; }
-box_up_or_gone() {
-  xdotool search --onlyvisible --name '^error\?!$' || ! boxes_returned "$shown"
+# The box's return value, from the relay log: ffffffff when Wine could not show it.
+box_result() { grep -o ":Ret  user32.MessageBoxA() retval=[0-9a-f]*" "$tmp/relay" | sed -n "$1p" | sed 's/.*retval=//'; }
+no_gl_case() {
+  start_xvfb -extension GLX
+  WINEDEBUG=+relay wine "$exe" >"$tmp/out" 2>"$tmp/relay" &
+  demo_pid=$!
+  expected=("Release of rendering context failed!" "Unable To find a suitable pixel format")
+  shown=0
+  boxes_returned() { [ "$(returned "$tmp/relay" user32.MessageBoxA)" = "$1" ]; }
+  box_up_or_gone() {
+    xdotool search --onlyvisible --name '^error\?!$' || ! boxes_returned "$shown"
+  }
+  boxes_ok=false
+  for text in "${expected[@]}"; do
+    if ! wait_until 60000 box_up_or_gone; then
+      fail "box $((shown + 1)) ('$text') did not appear"
+      break
+    fi
+    sleep 1
+    if ! boxes_returned "$shown"; then
+      fail "box $((shown + 1)) ('$text') closed before anyone dismissed it (MessageBoxA returned $(box_result $((shown + 1))))"
+      break
+    fi
+    box=$(xdotool search --onlyvisible --name '^error\?!$' | head -n1)
+    xdotool windowfocus --sync "$box"
+    xdotool key Return
+    shown=$((shown + 1))
+    wait_until 10000 boxes_returned "$shown" || { fail "box $shown ('$text') did not close on Return"; break; }
+    [ "$shown" = "${#expected[@]}" ] && boxes_ok=true
+  done
+  await_exit 30000
+  mapfile -t no_gl_calls < <(
+    printf '%s\n' "${start_calls[@]}" 'GetDC(window)' 'ChoosePixelFormat(dc,*)' \
+      'ChangeDisplaySettingsA(00000000,00000000)' 'ShowCursor(00000001)' 'wglMakeCurrent(dc,00000000)' \
+      'wglDeleteContext(00000000)'
+    box_calls "${expected[0]}"
+    printf '%s\n' 'ReleaseDC(window,dc)' 'DestroyWindow(window)' 'PostQuitMessage(00000000)' \
+      'UnregisterClassA("OpenGL",module)'
+    box_calls "${expected[1]}"
+    echo 'ExitProcess(00000001)'
+  )
+  if $boxes_ok; then
+    if [ "$code" = timeout ] || [ "$code" = 0 ]; then fail "exit code '$code' after the boxes"
+    elif difference=$(calls_differ "$(python3 tools/relay_calls.py "$tmp/relay")" "${no_gl_calls[@]}"); then
+      fail "$difference"
+    else pass "exit code $code after boxes, each dismissed with Return: $(printf '%s\n' "${expected[@]}" | paste -sd"|")"; fi
+  fi
+  stop_xvfb
 }
-boxes_ok=false
-for text in "${expected[@]}"; do
-  if ! wait_until 60000 box_up_or_gone; then
-    fail "box $((shown + 1)) ('$text') did not appear"
-    break
-  fi
-  sleep 1
-  if ! boxes_returned "$shown"; then
-    fail "box $((shown + 1)) ('$text') closed before anyone dismissed it"
-    break
-  fi
-  box=$(xdotool search --onlyvisible --name '^error\?!$' | head -n1)
-  xdotool windowfocus --sync "$box"
-  xdotool key Return
-  shown=$((shown + 1))
-  wait_until 10000 boxes_returned "$shown" || { fail "box $shown ('$text') did not close on Return"; break; }
-  [ "$shown" = "${#expected[@]}" ] && boxes_ok=true
-done
-await_exit 30000
-mapfile -t no_gl_calls < <(
-  printf '%s\n' "${start_calls[@]}" 'GetDC(window)' 'ChoosePixelFormat(dc,*)' \
-    'ChangeDisplaySettingsA(00000000,00000000)' 'ShowCursor(00000001)' 'wglMakeCurrent(dc,00000000)' \
-    'wglDeleteContext(00000000)'
-  box_calls "${expected[0]}"
-  printf '%s\n' 'ReleaseDC(window,dc)' 'DestroyWindow(window)' 'PostQuitMessage(00000000)' \
-    'UnregisterClassA("OpenGL",module)'
-  box_calls "${expected[1]}"
-  echo 'ExitProcess(00000001)'
-)
-if $boxes_ok; then
-  if [ "$code" = timeout ] || [ "$code" = 0 ]; then fail "exit code '$code' after the boxes"
-  elif difference=$(calls_differ "$(python3 tools/relay_calls.py "$tmp/relay")" "${no_gl_calls[@]}"); then
-    fail "$difference"
-  else pass "exit code $code after boxes, each dismissed with Return: $(printf '%s\n' "${expected[@]}" | paste -sd"|")"; fi
+# Wine, freshly restarted after the case without a display, now and then cannot make
+# the first box at all (MessageBoxA returns -1 at once). That says nothing about the
+# program, so the case is run once more; a box that closes by itself with any other
+# result fails at once.
+failures_before=$failures
+no_gl_case
+if [ "$failures" -gt "$failures_before" ] && [[ "$(box_result 1)" == *ffffffff ]]; then
+  echo "note [no_gl]: Wine could not show the first box (MessageBoxA returned -1); running the case again"
+  failures=$failures_before
+  no_gl_case
 fi
-stop_xvfb
 
 if [ "$failures" -gt 0 ]; then
   echo "windows checks: $failures failed"
