@@ -9,4 +9,4 @@ qv_test(NAME app_unit_tests LABEL unit
 
 qv_test(NAME app_gl_tests LABEL gl
   SOURCES gl/window_gl_test.cpp
-  LIBS qv_gl_context)
+  LIBS qv_gl_context qv_render_checks)
