@@ -89,7 +89,7 @@ void draw_frame_body()
     draw_logo_overlay();
 }
 
-void run_frame()
+void present_next_frame()
 {
     app.scene_time += scene_time_step;
 
@@ -101,6 +101,11 @@ void run_frame()
 
     draw_frame_body();
     platform_swap_buffers(app.dc);
+}
+
+void run_frame()
+{
+    present_next_frame();
     platform_sleep(2);
 }
 

@@ -18,6 +18,10 @@ void start_up();
 // clear, scene, fade and its step, logo. Does not present.
 void draw_frame_body();
 
+// One frame up to its presentation: clock, at most one message, the frame
+// body, swap. run_frame without the pause; benchmarks time it.
+void present_next_frame();
+
 // One frame: clock, at most one message, clear, scene, fade, logo, present, sleep.
 // Tests call it directly.
 void run_frame();

@@ -31,12 +31,7 @@ void ensure_started()
 // deferred work land inside the measurement.
 void frame_without_sleep()
 {
-    app.scene_time += scene_time_step;
-    if (platform_peek_message(&app.message)) {
-        platform_dispatch_message(&app.message);
-    }
-    draw_frame_body();
-    platform_swap_buffers(app.dc);
+    present_next_frame();
     glFinish();
 }
 
@@ -114,12 +109,7 @@ void BM_frame_bare(benchmark::State& state)
 [[noreturn]] void first_frame_child()
 {
     start_up();
-    app.scene_time += scene_time_step;
-    if (platform_peek_message(&app.message)) {
-        platform_dispatch_message(&app.message);
-    }
-    draw_frame_body();
-    platform_swap_buffers(app.dc);
+    present_next_frame();
     glFinish();
     (void)!write(STDOUT_FILENO, "F", 1);
     exit_program();
