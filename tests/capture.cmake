@@ -3,7 +3,7 @@
 find_package(PNG REQUIRED)
 
 qv_test(NAME capture_unit_tests LABEL unit
-  SOURCES unit/capture_args_test.cpp unit/capture_encode_test.cpp
+  SOURCES unit/capture_args_test.cpp unit/capture_encode_test.cpp unit/capture_deflate_test.cpp
           $<TARGET_OBJECTS:qv_capture_io>
   LIBS ZLIB::ZLIB PNG::PNG)
 

@@ -116,7 +116,7 @@ TEST(CapturePng, RunsOfEveryLengthAndNoiseSurvive)
 }
 
 // Byte counts that follow the Fibonacci numbers make the plain Huffman tree
-// deeper than deflate's 15-bit limit; the encoder must flatten it.
+// deeper than the encoder allows its codes to be; it must flatten it.
 TEST(CapturePng, SkewedBytesGetCodesWithinDeflatesLimit)
 {
     std::vector<std::uint8_t> bytes;

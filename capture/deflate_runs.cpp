@@ -1,0 +1,425 @@
+// deflate_runs.cpp -- one dynamic-Huffman deflate block of literals and byte runs
+//
+// Searching for longer matches gains little on noise-like texture and costs
+// most of the time; the gain is in short codes for the small differences PNG's
+// "up" filter leaves, and in turning flat areas into runs. So the only copies
+// repeat the previous byte (distance 1), and literals go out two bytes per table
+// load, four per store.
+#include "capture/deflate_runs.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <vector>
+
+#include "capture/checksum.h"
+
+namespace {
+
+constexpr int symbol_count = 286;   // literals, end of block, length codes
+constexpr int end_of_block = 256;
+// Deflate allows 15. At 12, the codes of four literals fit in 48 bits, so a
+// 64-bit buffer with up to 7 bits pending takes them in one go; the frames lose
+// under 1% of their compression to it.
+constexpr std::uint32_t max_code_bits = 12;
+
+// Bits go out least significant first, as deflate packs them. The state lives
+// in locals inside the hot loops: stores through `out` could otherwise alias it.
+struct BitWriter {
+    std::uint8_t* out;
+    std::uint64_t buffer;
+    std::uint32_t count;   // bits pending in `buffer`, at most 7 after a flush
+};
+
+// Stores the whole bytes gathered so far (8 bytes are written: `out` needs them
+// spare) and keeps the odd bits.
+inline void flush_bits(std::uint8_t*& out, std::uint64_t& buffer, std::uint32_t& count)
+{
+    std::uint64_t little = buffer;
+    if constexpr (std::endian::native == std::endian::big) {
+        little = __builtin_bswap64(little);
+    }
+    std::memcpy(out, &little, 8);
+    out += count / 8;
+    buffer >>= count & ~7u;
+    count &= 7;
+}
+
+// Puts `length` (at most 56) bits and flushes.
+inline void put_bits(BitWriter* writer, std::uint64_t bits, std::uint32_t length)
+{
+    writer->buffer |= bits << writer->count;
+    writer->count += length;
+    flush_bits(writer->out, writer->buffer, writer->count);
+}
+
+// How many bytes from `at` on (at most `limit`) equal `value`.
+inline std::size_t run_length(const std::uint8_t* at, std::size_t limit, std::uint8_t value)
+{
+    const std::uint64_t pattern = 0x0101010101010101ull * value;
+    std::size_t length = 0;
+    while (length + 8 <= limit) {
+        std::uint64_t word;
+        std::memcpy(&word, at + length, 8);
+        std::uint64_t differ = word ^ pattern;
+        if (differ != 0) {
+            if constexpr (std::endian::native == std::endian::big) {
+                return length + static_cast<std::size_t>(__builtin_clzll(differ) / 8);
+            }
+            return length + static_cast<std::size_t>(__builtin_ctzll(differ) / 8);
+        }
+        length += 8;
+    }
+    while (length < limit && at[length] == value) {
+        ++length;
+    }
+    return length;
+}
+
+// Sixteen bytes as one vector: the compiler's own SIMD, so that the same code
+// builds for any processor.
+typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
+
+inline Bytes16 load16(const std::uint8_t* at)
+{
+    Bytes16 bytes;
+    std::memcpy(&bytes, at, 16);
+    return bytes;
+}
+
+// Walks `raw`, handing each stretch of literals to `literals(from, to)` and each
+// run of at least three bytes that repeat the byte before them to
+// `copies(length)`, in order. Sixteen positions are tested at a time: where none
+// starts such a run, all sixteen bytes are literals.
+template <typename Literals, typename Copies>
+void scan_runs(const std::uint8_t* raw, std::size_t raw_size, Literals&& literals, Copies&& copies)
+{
+    std::size_t at = 0;
+    std::size_t literal_start = 0;
+    auto take_run = [&](std::size_t first) {
+        // Byte `first` stays a literal; the bytes after it that repeat it are copied.
+        at = first + 1;
+        std::size_t run = run_length(raw + at, raw_size - at, raw[first]);
+        literals(literal_start, at);
+        copies(run);
+        at += run;
+        literal_start = at;
+    };
+    while (at + 19 <= raw_size) {
+        Bytes16 here = load16(raw + at);
+        auto starts = (here == load16(raw + at + 1)) & (here == load16(raw + at + 2)) &
+                      (here == load16(raw + at + 3));
+        std::uint64_t low;
+        std::uint64_t high;
+        std::memcpy(&low, &starts, 8);
+        std::memcpy(&high, reinterpret_cast<const char*>(&starts) + 8, 8);
+        if ((low | high) == 0) {
+            at += 16;
+            continue;
+        }
+        int bit = 0;
+        if constexpr (std::endian::native == std::endian::big) {
+            bit = low ? __builtin_clzll(low) : 64 + __builtin_clzll(high);
+        } else {
+            bit = low ? __builtin_ctzll(low) : 64 + __builtin_ctzll(high);
+        }
+        take_run(at + static_cast<std::size_t>(bit / 8));
+    }
+    while (at + 3 < raw_size) {
+        if (raw[at + 1] == raw[at] && raw[at + 2] == raw[at] && raw[at + 3] == raw[at]) {
+            take_run(at);
+        } else {
+            ++at;
+        }
+    }
+    literals(literal_start, raw_size);
+}
+
+// Each run becomes copies of at most 258 bytes; a tail of 1 or 2 would be too
+// short for a copy of its own, so the copy before it leaves 3.
+template <typename Copy>
+void split_run(std::size_t run, Copy&& copy)
+{
+    while (run > 0) {
+        std::size_t length = run < 258 ? run : 258;
+        if (run - length > 0 && run - length < 3) {
+            length = run - 3;
+        }
+        copy(length);
+        run -= length;
+    }
+}
+
+// For each copy length 3..258: its length symbol, extra bits and their value.
+struct LengthCode {
+    std::uint16_t symbol;
+    std::uint8_t extra_bits;
+    std::uint8_t extra_value;
+};
+
+std::array<LengthCode, 259> make_length_codes()
+{
+    static const int base[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                 31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static const int extra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                  2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+    std::array<LengthCode, 259> codes{};
+    for (int length = 3; length <= 258; ++length) {
+        int index = 28;
+        while (base[index] > length) {
+            --index;
+        }
+        codes[static_cast<std::size_t>(length)] = {static_cast<std::uint16_t>(257 + index),
+                                                   static_cast<std::uint8_t>(extra[index]),
+                                                   static_cast<std::uint8_t>(length - base[index])};
+    }
+    return codes;
+}
+
+using Lengths = std::array<std::uint8_t, symbol_count>;
+
+// Huffman code lengths for `frequency` (symbols never used get 0), none longer
+// than max_code_bits: where the tree comes out deeper, the counts are halved and
+// the tree built again, which flattens it.
+void huffman_lengths(std::array<std::uint32_t, symbol_count> frequency, Lengths* lengths)
+{
+    for (;;) {
+        // Leaves sorted by count, then the two-queue construction: the next
+        // node is always the smaller of the next leaf and the next inner node.
+        std::array<std::uint16_t, symbol_count> leaves{};
+        int used = 0;
+        for (int symbol = 0; symbol < symbol_count; ++symbol) {
+            if (frequency[static_cast<std::size_t>(symbol)] > 0) {
+                leaves[static_cast<std::size_t>(used++)] = static_cast<std::uint16_t>(symbol);
+            }
+        }
+        std::sort(leaves.begin(), leaves.begin() + used, [&](std::uint16_t a, std::uint16_t b) {
+            return frequency[a] < frequency[b];
+        });
+        lengths->fill(0);
+        if (used == 1) {
+            (*lengths)[leaves[0]] = 1;
+            return;
+        }
+
+        // Nodes 0..used-1 are the leaves in sorted order, the rest inner nodes.
+        std::array<std::uint64_t, 2 * symbol_count> weight{};
+        std::array<std::uint16_t, 2 * symbol_count> parent{};
+        for (int i = 0; i < used; ++i) {
+            weight[static_cast<std::size_t>(i)] = frequency[leaves[static_cast<std::size_t>(i)]];
+        }
+        int next_leaf = 0;
+        int next_inner = used;
+        int made = used;
+        auto take_smallest = [&]() {
+            if (next_leaf < used && (next_inner >= made || weight[static_cast<std::size_t>(next_leaf)] <=
+                                                               weight[static_cast<std::size_t>(next_inner)])) {
+                return next_leaf++;
+            }
+            return next_inner++;
+        };
+        while (made < 2 * used - 1) {
+            int a = take_smallest();
+            int b = take_smallest();
+            weight[static_cast<std::size_t>(made)] =
+                weight[static_cast<std::size_t>(a)] + weight[static_cast<std::size_t>(b)];
+            parent[static_cast<std::size_t>(a)] = static_cast<std::uint16_t>(made);
+            parent[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(made);
+            ++made;
+        }
+
+        // Depths, from the root (the last node made) down.
+        std::array<std::uint8_t, 2 * symbol_count> depth{};
+        std::uint32_t deepest = 0;
+        for (int node = made - 2; node >= 0; --node) {
+            depth[static_cast<std::size_t>(node)] = static_cast<std::uint8_t>(
+                depth[parent[static_cast<std::size_t>(node)]] + 1);
+        }
+        for (int i = 0; i < used; ++i) {
+            (*lengths)[leaves[static_cast<std::size_t>(i)]] = depth[static_cast<std::size_t>(i)];
+            deepest = std::max<std::uint32_t>(deepest, depth[static_cast<std::size_t>(i)]);
+        }
+        if (deepest <= max_code_bits) {
+            return;
+        }
+        for (std::uint32_t& count : frequency) {
+            count = count == 0 ? 0 : (count + 1) / 2;
+        }
+    }
+}
+
+// Deflate's canonical codes for `lengths`, bit-reversed so that they go into
+// the least-significant-bit-first stream as they are.
+void canonical_codes(const Lengths& lengths, std::array<std::uint16_t, symbol_count>* codes)
+{
+    std::array<std::uint32_t, max_code_bits + 1> per_length{};
+    for (std::uint8_t length : lengths) {
+        per_length[length] += 1;
+    }
+    per_length[0] = 0;
+    std::array<std::uint32_t, max_code_bits + 1> next{};
+    std::uint32_t code = 0;
+    for (std::uint32_t bits = 1; bits <= max_code_bits; ++bits) {
+        code = (code + per_length[bits - 1]) << 1;
+        next[bits] = code;
+    }
+    for (int symbol = 0; symbol < symbol_count; ++symbol) {
+        std::uint32_t length = lengths[static_cast<std::size_t>(symbol)];
+        std::uint32_t value = length ? next[length]++ : 0;
+        std::uint32_t reversed = 0;
+        for (std::uint32_t i = 0; i < length; ++i) {
+            reversed = (reversed << 1) | ((value >> i) & 1);
+        }
+        (*codes)[static_cast<std::size_t>(symbol)] = static_cast<std::uint16_t>(reversed);
+    }
+}
+
+// Symbol counts from every fourth row: enough for a good code at a quarter of
+// the cost. Every symbol is counted once more, so that each gets a code.
+std::array<std::uint32_t, symbol_count> sample_frequencies(const std::uint8_t* raw,
+                                                           std::size_t raw_size,
+                                                           std::size_t row_bytes,
+                                                           const std::array<LengthCode, 259>& length_codes)
+{
+    // Four tables taken in turn, so that equal bytes close together do not wait
+    // on each other's counts.
+    std::array<std::array<std::uint32_t, 256>, 4> counts{};
+    std::array<std::uint32_t, symbol_count> frequency{};
+    for (std::size_t row = 0; row * row_bytes < raw_size; row += 4) {
+        const std::uint8_t* sample = raw + row * row_bytes;
+        scan_runs(
+            sample, std::min(row_bytes, raw_size - row * row_bytes),
+            [&](std::size_t from, std::size_t to) {
+                for (std::size_t i = from; i < to; ++i) {
+                    counts[i & 3][sample[i]] += 1;
+                }
+            },
+            [&](std::size_t run) {
+                split_run(run, [&](std::size_t length) { frequency[length_codes[length].symbol] += 1; });
+            });
+    }
+    for (std::size_t symbol = 0; symbol < symbol_count; ++symbol) {
+        frequency[symbol] += 1;
+        if (symbol < 256) {
+            frequency[symbol] += counts[0][symbol] + counts[1][symbol] + counts[2][symbol] +
+                                 counts[3][symbol];
+        }
+    }
+    return frequency;
+}
+
+// The block header: final block, dynamic codes, then the code lengths of all
+// 286 literal/length symbols and of the one distance code, under a code-length
+// code that gives each length 0..15 a 4-bit code (its own value, reversed).
+void put_block_header(BitWriter* writer, const Lengths& lengths)
+{
+    put_bits(writer, 0x5, 3);                  // final block, dynamic codes
+    put_bits(writer, symbol_count - 257, 5);   // literal/length code lengths sent
+    put_bits(writer, 0, 5);                    // one distance code
+    put_bits(writer, 19 - 4, 4);               // all 19 code-length code lengths
+    static const int code_length_order[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                              11, 4,  12, 3, 13, 2, 14, 1, 15};
+    for (int symbol : code_length_order) {
+        put_bits(writer, symbol <= 15 ? 4 : 0, 3);   // the repeat symbols 16..18 are unused
+    }
+    auto put_code_length = [&](std::uint32_t length) {
+        std::uint32_t reversed = ((length & 1) << 3) | ((length & 2) << 1) | ((length & 4) >> 1) |
+                                 ((length & 8) >> 3);
+        put_bits(writer, reversed, 4);
+    };
+    for (std::uint8_t length : lengths) {
+        put_code_length(length);
+    }
+    // The one distance code, distance 1, is one bit long: the bit 0.
+    put_code_length(1);
+}
+
+}  // namespace
+
+std::size_t deflate_runs_bound(std::size_t raw_size)
+{
+    // Literals take at most 12 bits a byte and copies less; the header is under
+    // 160 bytes, then the checksum and the 8 bytes each store may touch.
+    return 2 + raw_size / 2 * 3 + 2 + 160 + 4 + 8;
+}
+
+std::size_t deflate_runs(const std::uint8_t* raw, std::size_t raw_size, std::size_t row_bytes,
+                         std::uint8_t* out)
+{
+    static const std::array<LengthCode, 259> length_codes = make_length_codes();
+
+    Lengths lengths{};
+    std::array<std::uint16_t, symbol_count> codes{};
+    huffman_lengths(sample_frequencies(raw, raw_size, row_bytes, length_codes), &lengths);
+    canonical_codes(lengths, &codes);
+
+    // Two literals at a time: the table is indexed by the pair's bytes (the
+    // first in the low eight bits) and holds both codes, the first in the low
+    // bits, with their total length in the top eight.
+    thread_local std::vector<std::uint32_t> pairs(65536);
+    for (std::uint32_t second = 0; second < 256; ++second) {
+        const std::uint32_t second_code = codes[second];
+        const std::uint32_t second_length = lengths[second];
+        std::uint32_t* row = pairs.data() + (second << 8);
+        for (std::uint32_t first = 0; first < 256; ++first) {
+            row[first] = codes[first] | (second_code << lengths[first]) |
+                         ((lengths[first] + second_length) << 24);
+        }
+    }
+    // Each copy length's symbol, extra bits and the distance code's single 0
+    // bit, as one code.
+    std::array<std::uint32_t, 259> copy_bits{};
+    std::array<std::uint8_t, 259> copy_length{};
+    for (std::size_t length = 3; length <= 258; ++length) {
+        const LengthCode& copy = length_codes[length];
+        copy_bits[length] = codes[copy.symbol] |
+                            (std::uint32_t{copy.extra_value} << lengths[copy.symbol]);
+        copy_length[length] =
+            static_cast<std::uint8_t>(lengths[copy.symbol] + copy.extra_bits + 1);
+    }
+
+    out[0] = 0x78;   // deflate, 32K window
+    out[1] = 0x01;   // fastest compression; header check: 0x7801 % 31 == 0
+    BitWriter writer{out + 2, 0, 0};
+    put_block_header(&writer, lengths);
+
+    scan_runs(
+        raw, raw_size,
+        [&](std::size_t from, std::size_t to) {
+            std::uint8_t* at = writer.out;
+            std::uint64_t buffer = writer.buffer;
+            std::uint32_t count = writer.count;
+            for (; from + 4 <= to; from += 4) {
+                const std::uint32_t first = pairs[raw[from] | (raw[from + 1] << 8)];
+                const std::uint32_t second = pairs[raw[from + 2] | (raw[from + 3] << 8)];
+                const std::uint64_t bits = (first & 0xFFFFFF) |
+                                           (static_cast<std::uint64_t>(second & 0xFFFFFF) << (first >> 24));
+                buffer |= bits << count;
+                count += (first >> 24) + (second >> 24);
+                flush_bits(at, buffer, count);
+            }
+            for (; from < to; ++from) {
+                buffer |= static_cast<std::uint64_t>(codes[raw[from]]) << count;
+                count += lengths[raw[from]];
+                flush_bits(at, buffer, count);
+            }
+            writer = BitWriter{at, buffer, count};
+        },
+        [&](std::size_t run) {
+            split_run(run, [&](std::size_t length) {
+                put_bits(&writer, copy_bits[length], copy_length[length]);
+            });
+        });
+    put_bits(&writer, codes[end_of_block], lengths[end_of_block]);
+
+    // Pad to a whole byte, then the Adler-32 of the raw data, most significant
+    // byte first.
+    put_bits(&writer, 0, (8 - writer.count % 8) % 8);
+    const std::uint32_t adler = adler32_update(1, raw, raw_size);
+    writer.out[0] = static_cast<std::uint8_t>(adler >> 24);
+    writer.out[1] = static_cast<std::uint8_t>(adler >> 16);
+    writer.out[2] = static_cast<std::uint8_t>(adler >> 8);
+    writer.out[3] = static_cast<std::uint8_t>(adler);
+    return static_cast<std::size_t>(writer.out + 4 - out);
+}

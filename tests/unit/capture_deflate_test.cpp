@@ -1,0 +1,113 @@
+// capture_deflate_test.cpp -- the PNG writer's deflate stream and its checksum,
+// checked against zlib itself
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "capture/checksum.h"
+#include "capture/deflate_runs.h"
+
+namespace {
+
+std::vector<std::uint8_t> noise(std::size_t size, std::uint32_t seed)
+{
+    std::vector<std::uint8_t> bytes(size);
+    for (std::uint8_t& byte : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<std::uint8_t>(seed >> 16);
+    }
+    return bytes;
+}
+
+// Compresses `raw`, checks the bound, and inflates it again with zlib, which
+// also checks the Adler-32 at the end.
+void expect_inflates_back(const std::vector<std::uint8_t>& raw, std::size_t row_bytes,
+                          const std::string& what)
+{
+    SCOPED_TRACE(what);
+    const std::size_t bound = deflate_runs_bound(raw.size());
+    // Bytes past the bound are set, to show a write beyond it.
+    std::vector<std::uint8_t> stream(bound + 64, 0xA5);
+    std::size_t size = deflate_runs(raw.data(), raw.size(), row_bytes, stream.data());
+    ASSERT_GT(size, std::size_t{0});
+    ASSERT_LE(size, bound);
+    for (std::size_t i = bound; i < stream.size(); ++i) {
+        ASSERT_EQ(stream[i], 0xA5) << "written past the bound at " << i;
+    }
+    std::vector<std::uint8_t> back(raw.size() + 1);
+    uLongf back_size = static_cast<uLongf>(back.size());
+    ASSERT_EQ(uncompress(back.data(), &back_size, stream.data(), static_cast<uLong>(size)), Z_OK);
+    ASSERT_EQ(back_size, raw.size());
+    back.resize(back_size);
+    EXPECT_TRUE(back == raw);
+}
+
+TEST(CaptureDeflate, EveryShapeOfInputInflatesBack)
+{
+    // Noise is the worst case for the bound: literals only, under a flat code.
+    expect_inflates_back(noise(2401 * 40, 1), 2401, "noise");
+    // Sizes around the sixteen-byte scan and its tail, including runs that
+    // reach the very last byte.
+    for (std::size_t size : {1, 2, 3, 4, 5, 15, 16, 18, 19, 20, 31, 35, 36, 100}) {
+        expect_inflates_back(noise(size, 7), 2401, "short noise " + std::to_string(size));
+        std::vector<std::uint8_t> ending_in_run = noise(size, 9);
+        for (std::size_t i = size / 2; i < size; ++i) {
+            ending_in_run[i] = 42;
+        }
+        expect_inflates_back(ending_in_run, 2401, "run to the end " + std::to_string(size));
+    }
+    // Runs of every length from 1 to 600, each of a new value, and one long flat
+    // stretch: copies split at 258 with no tail of 1 or 2.
+    std::vector<std::uint8_t> runs;
+    for (std::size_t length = 1; length <= 600; ++length) {
+        runs.insert(runs.end(), length, static_cast<std::uint8_t>(length));
+    }
+    runs.insert(runs.end(), 100000, 0);
+    expect_inflates_back(runs, 2401, "runs");
+}
+
+// Byte counts that follow the Fibonacci numbers make the plain Huffman tree far
+// deeper than any limit; the code must be flattened, and a stream that mixes
+// such literals with runs must still decode.
+TEST(CaptureDeflate, SkewedCountsGetAFlattenedCode)
+{
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t a = 1;
+    std::uint32_t b = 1;
+    for (std::uint8_t symbol = 0; symbol < 26; ++symbol) {
+        for (std::uint32_t i = 0; i < a; ++i) {
+            // Spread out, so that they stay literals rather than runs.
+            bytes.push_back(static_cast<std::uint8_t>(symbol * 9));
+            bytes.push_back(static_cast<std::uint8_t>(i));
+        }
+        std::uint32_t next = a + b;
+        a = b;
+        b = next;
+    }
+    expect_inflates_back(bytes, 2401, "skewed");
+}
+
+TEST(CaptureChecksum, Adler32MatchesZlibAtEveryLengthAndOffset)
+{
+    const std::vector<std::uint8_t> bytes = noise(20000, 3);
+    for (std::size_t offset : {0, 1, 7}) {
+        for (std::size_t size : {0, 1, 15, 16, 17, 5551, 5552, 5553, 11104, 19993}) {
+            EXPECT_EQ(adler32_update(1, bytes.data() + offset, size),
+                      adler32(1L, bytes.data() + offset, static_cast<uInt>(size)))
+                << offset << " + " << size;
+        }
+    }
+    // All ones are the largest sums a block can hold before it must be reduced.
+    const std::vector<std::uint8_t> full(100000, 0xFF);
+    EXPECT_EQ(adler32_update(1, full.data(), full.size()),
+              adler32(1L, full.data(), static_cast<uInt>(full.size())));
+    // Continuing from an earlier value, as over a stream in pieces.
+    const std::uint32_t first = adler32_update(1, bytes.data(), 9000);
+    EXPECT_EQ(adler32_update(first, bytes.data() + 9000, 11000),
+              adler32(1L, bytes.data(), 20000));
+}
+
+}  // namespace
