@@ -8,3 +8,8 @@
 // the same value as zlib's adler32(), computed sixteen bytes at a time where
 // the processor allows.
 std::uint32_t adler32_update(std::uint32_t adler, const std::uint8_t* data, std::size_t size);
+
+// The CRC-32 of `size` bytes at `data`, continuing from `crc` (0 to start): the
+// same value as zlib's crc32(), as PNG chunks end with. Uses carry-less
+// multiplication where the processor has it.
+std::uint32_t crc32_update(std::uint32_t crc, const std::uint8_t* data, std::size_t size);

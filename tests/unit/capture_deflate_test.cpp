@@ -110,4 +110,23 @@ TEST(CaptureChecksum, Adler32MatchesZlibAtEveryLengthAndOffset)
               adler32(1L, bytes.data(), 20000));
 }
 
+TEST(CaptureChecksum, Crc32MatchesZlibAtEveryLengthAndOffset)
+{
+    const std::vector<std::uint8_t> bytes = noise(20000, 5);
+    // Below 64 bytes, at each fold width and between, and long.
+    for (std::size_t offset : {0, 1, 13}) {
+        for (std::size_t size : {0, 1, 15, 16, 63, 64, 65, 79, 80, 127, 128, 129, 1000, 19987}) {
+            EXPECT_EQ(crc32_update(0, bytes.data() + offset, size),
+                      crc32(0L, bytes.data() + offset, static_cast<uInt>(size)))
+                << offset << " + " << size;
+        }
+    }
+    const std::vector<std::uint8_t> ones(4096, 0xFF);
+    EXPECT_EQ(crc32_update(0, ones.data(), ones.size()),
+              crc32(0L, ones.data(), static_cast<uInt>(ones.size())));
+    // A PNG chunk's CRC runs over its type and then its data.
+    const std::uint32_t first = crc32_update(0, bytes.data(), 4);
+    EXPECT_EQ(crc32_update(first, bytes.data() + 4, 9000), crc32(0L, bytes.data(), 9004));
+}
+
 }  // namespace
