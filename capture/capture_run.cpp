@@ -2,6 +2,8 @@
 #include "capture/capture_run.h"
 
 #include <GL/gl.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -23,9 +25,10 @@
 #include "capture/y4m_writer.h"
 #include "platform/platform.h"
 
-// Frames read back but not yet written: enough for the writer to lag a frame or
-// two behind the renderer without either waiting.
-static constexpr int slot_count = 3;
+// Frames read back but not yet written (1.9 MB each): enough for the writer to
+// fall several frames behind while the renderer is busy and catch up in its
+// quieter frames.
+static constexpr int slot_count = 8;
 
 struct FrameSlot {
     std::vector<std::uint8_t> rgba;
@@ -107,10 +110,48 @@ static bool write_frame(const CaptureOptions& options, OutputFile* stream, const
     return true;
 }
 
+// Writes one queued frame, unless an earlier write failed, and hands its buffer
+// back.
+static void write_queued(const CaptureOptions& options, OutputFile* stream, FrameSlot* slot,
+                         bool skip, std::vector<std::uint8_t>* encoded)
+{
+    std::string error;
+    bool ok = skip || write_frame(options, stream, *slot, encoded, &error);
+    {
+        std::lock_guard<std::mutex> hold(shared.lock);
+        if (!ok && !shared.failed) {
+            shared.failed = true;
+            shared.error = error;
+        }
+        if (ok && !skip) {
+            shared.written += 1;
+        }
+        shared.free_slots.push_back(slot);
+    }
+    shared.changed.notify_all();
+}
+
+// PNG frames are files of their own, so the renderer may write one itself, in
+// any order; a stream's frames must go out in order, by the writer alone.
+static bool renderer_may_write(const CaptureOptions& options)
+{
+    return options.output == capture_output_png;
+}
+
 // The writer thread: takes read-back frames in order, writes them, and hands the
 // buffers back. After a failure it only drains the queue.
 static void run_writer(const CaptureOptions* options, OutputFile* stream)
 {
+    if (renderer_may_write(*options)) {
+        // The GL driver renders on every core, in bursts. A writer of equal
+        // priority takes turns with it and every frame comes out later; at idle
+        // priority it writes in the gaps between bursts, which on two cores
+        // hold most of a PNG frame's encoding. When it falls behind (or other
+        // programs keep the cores busy) the renderer writes frames itself, at
+        // its own priority, so the capture never waits on this thread.
+        sched_param param{};
+        pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
+    }
     std::vector<std::uint8_t> encoded;
     for (;;) {
         FrameSlot* slot = nullptr;
@@ -125,35 +166,58 @@ static void run_writer(const CaptureOptions* options, OutputFile* stream)
             shared.queued.pop_front();
             skip = shared.failed;
         }
-        std::string error;
-        bool ok = skip || write_frame(*options, stream, *slot, &encoded, &error);
-        {
-            std::lock_guard<std::mutex> hold(shared.lock);
-            if (!ok && !shared.failed) {
-                shared.failed = true;
-                shared.error = error;
-            }
-            if (ok && !skip) {
-                shared.written += 1;
-            }
-            shared.free_slots.push_back(slot);
-        }
-        shared.changed.notify_all();
+        write_queued(*options, stream, slot, skip, &encoded);
     }
 }
 
-// A buffer to read the next frame into, once the writer has one free; null when
-// the writer has failed.
-static FrameSlot* take_free_slot()
+// A buffer to read the next frame into; null when a write has failed. Where
+// every buffer holds a frame still to be written, the renderer writes the
+// oldest itself if it may, and otherwise waits for the writer.
+static FrameSlot* take_free_slot(const CaptureOptions& options, std::vector<std::uint8_t>* encoded)
 {
-    std::unique_lock<std::mutex> hold(shared.lock);
-    shared.changed.wait(hold, [] { return !shared.free_slots.empty() || shared.failed; });
-    if (shared.failed) {
-        return nullptr;
+    for (;;) {
+        FrameSlot* oldest = nullptr;
+        {
+            std::unique_lock<std::mutex> hold(shared.lock);
+            shared.changed.wait(hold, [&] {
+                return !shared.free_slots.empty() || shared.failed ||
+                       (renderer_may_write(options) && !shared.queued.empty());
+            });
+            if (shared.failed) {
+                return nullptr;
+            }
+            if (!shared.free_slots.empty()) {
+                FrameSlot* slot = shared.free_slots.back();
+                shared.free_slots.pop_back();
+                return slot;
+            }
+            oldest = shared.queued.front();
+            shared.queued.pop_front();
+        }
+        write_queued(options, nullptr, oldest, false, encoded);
     }
-    FrameSlot* slot = shared.free_slots.back();
-    shared.free_slots.pop_back();
-    return slot;
+}
+
+// At the end, the renderer writes what is still queued alongside the writer.
+static void help_drain(const CaptureOptions& options, std::vector<std::uint8_t>* encoded)
+{
+    if (!renderer_may_write(options)) {
+        return;
+    }
+    for (;;) {
+        FrameSlot* slot = nullptr;
+        bool skip = false;
+        {
+            std::lock_guard<std::mutex> hold(shared.lock);
+            if (shared.queued.empty()) {
+                return;
+            }
+            slot = shared.queued.front();
+            shared.queued.pop_front();
+            skip = shared.failed;
+        }
+        write_queued(options, nullptr, slot, skip, encoded);
+    }
 }
 
 static void queue_frame(FrameSlot* slot)
@@ -210,6 +274,7 @@ int run_capture(const CaptureOptions& options)
         shared.free_slots.push_back(&slot);
     }
     std::thread writer(run_writer, &options, &stream);
+    std::vector<std::uint8_t> renderer_encoded;
 
     const bool show_progress = isatty(STDERR_FILENO) != 0;
     const std::int32_t last = options.frames.back().last;
@@ -231,7 +296,7 @@ int run_capture(const CaptureOptions& options)
             if (options.output == capture_output_none) {
                 glFinish();
             } else {
-                FrameSlot* slot = take_free_slot();
+                FrameSlot* slot = take_free_slot(options, &renderer_encoded);
                 if (!slot) {
                     break;
                 }
@@ -265,6 +330,7 @@ int run_capture(const CaptureOptions& options)
         shared.no_more = true;
     }
     shared.changed.notify_all();
+    help_drain(options, &renderer_encoded);
     writer.join();
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
