@@ -2,8 +2,11 @@
 //
 // Each mode runs the real tool as a process, the three side by side in every
 // iteration (in alternating order, so a neighbour's load falls on all of them
-// alike). The counters give the frame rates and each writer's rate as a share of
-// the rendering-only rate. QUORVEX_BENCH_FRAMES=FIRST..LAST picks other frames.
+// alike). The counters give the median frame rates, and each writer's rate as a
+// share of the rendering-only rate of the same iteration, the median over
+// iterations: this machine's speed drifts by 10% from minute to minute, and a
+// ratio of runs seconds apart is steadier than a ratio of medians.
+// QUORVEX_BENCH_FRAMES=FIRST..LAST picks other frames.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -68,7 +71,7 @@ void BM_capture_cycle(benchmark::State& state)
     const std::vector<std::string> png{"--frames", frames, "--out", (dir / "png").string()};
     const std::vector<std::string> y4m{"--frames", frames, "--y4m", (dir / "clip.y4m").string()};
 
-    std::vector<double> render_seconds, png_seconds, y4m_seconds;
+    std::vector<double> render_seconds, png_seconds, y4m_seconds, png_ratios, y4m_ratios;
     bool forward = true;
     for (auto _ : state) {
         double r = 0, p = 0, y = 0;
@@ -91,6 +94,8 @@ void BM_capture_cycle(benchmark::State& state)
         render_seconds.push_back(r);
         png_seconds.push_back(p);
         y4m_seconds.push_back(y);
+        png_ratios.push_back(r / p);
+        y4m_ratios.push_back(r / y);
         state.SetIterationTime(r + p + y);
     }
     fs::remove_all(dir);
@@ -104,11 +109,13 @@ void BM_capture_cycle(benchmark::State& state)
     state.counters["render_fps"] = render_fps;
     state.counters["png_fps"] = png_fps;
     state.counters["y4m_fps"] = y4m_fps;
-    state.counters["png_ratio"] = png_fps / render_fps;
-    state.counters["y4m_ratio"] = y4m_fps / render_fps;
+    state.counters["png_ratio"] = median(png_ratios);
+    state.counters["y4m_ratio"] = median(y4m_ratios);
+    state.counters["png_ratio_min"] = *std::min_element(png_ratios.begin(), png_ratios.end());
+    state.counters["y4m_ratio_min"] = *std::min_element(y4m_ratios.begin(), y4m_ratios.end());
 }
 
-BENCHMARK(BM_capture_cycle)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
+BENCHMARK(BM_capture_cycle)->UseManualTime()->Iterations(5)->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -278,22 +278,22 @@ void canonical_codes(const Lengths& lengths, std::array<std::uint16_t, symbol_co
 // Symbol counts from every eighth row: enough for a code within 0.1% of one
 // made from every row, at an eighth of the cost. Every symbol is counted once
 // more, so that each gets a code.
-std::array<std::uint32_t, symbol_count> sample_frequencies(const std::uint8_t* raw,
-                                                           std::size_t raw_size,
-                                                           std::size_t row_bytes,
+std::array<std::uint32_t, symbol_count> sample_frequencies(std::size_t row_bytes, std::size_t rows,
+                                                           RowFiller fill, const void* context,
+                                                           std::uint8_t* row,
                                                            const std::array<LengthCode, 259>& length_codes)
 {
     // Four tables taken in turn, so that equal bytes close together do not wait
     // on each other's counts.
     std::array<std::array<std::uint32_t, 256>, 4> counts{};
     std::array<std::uint32_t, symbol_count> frequency{};
-    for (std::size_t row = 0; row * row_bytes < raw_size; row += 8) {
-        const std::uint8_t* sample = raw + row * row_bytes;
+    for (std::size_t index = 0; index < rows; index += 8) {
+        fill(context, index, row);
         scan_runs(
-            sample, std::min(row_bytes, raw_size - row * row_bytes),
+            row, row_bytes,
             [&](std::size_t from, std::size_t to) {
                 for (std::size_t i = from; i < to; ++i) {
-                    counts[i & 3][sample[i]] += 1;
+                    counts[i & 3][row[i]] += 1;
                 }
             },
             [&](std::size_t run) {
@@ -419,21 +419,26 @@ BitWriter put_runs_and_literals(const std::uint8_t* raw, std::size_t raw_size,
 
 }  // namespace
 
-std::size_t deflate_runs_bound(std::size_t raw_size)
+std::size_t deflate_rows_bound(std::size_t row_bytes, std::size_t rows)
 {
     // Literals take at most 12 bits a byte and copies less; the header is under
     // 160 bytes, then the checksum and the 8 bytes each store may touch.
-    return 2 + raw_size / 2 * 3 + 2 + 160 + 4 + 8;
+    return 2 + (row_bytes * rows + 1) / 2 * 3 + 160 + 4 + 8;
 }
 
-std::size_t deflate_runs(const std::uint8_t* raw, std::size_t raw_size, std::size_t row_bytes,
-                         std::uint8_t* out)
+std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill,
+                         const void* context, std::uint8_t* out)
 {
     static const std::array<LengthCode, 259> length_codes = make_length_codes();
+    // One row at a time, so that it is coded while it is still in the cache;
+    // 16 bytes spare for fillers that store whole vectors.
+    thread_local std::vector<std::uint8_t> row;
+    row.resize(row_bytes + 16);
 
     Lengths lengths{};
     std::array<std::uint16_t, symbol_count> codes{};
-    huffman_lengths(sample_frequencies(raw, raw_size, row_bytes, length_codes), &lengths);
+    huffman_lengths(sample_frequencies(row_bytes, rows, fill, context, row.data(), length_codes),
+                    &lengths);
     canonical_codes(lengths, &codes);
 
     // Two literals at a time: the table is indexed by the pair's bytes (the
@@ -443,9 +448,9 @@ std::size_t deflate_runs(const std::uint8_t* raw, std::size_t raw_size, std::siz
     for (std::uint32_t second = 0; second < 256; ++second) {
         const std::uint32_t second_code = codes[second];
         const std::uint32_t second_length = lengths[second];
-        std::uint32_t* row = pairs.data() + (second << 8);
+        std::uint32_t* with_second = pairs.data() + (second << 8);
         for (std::uint32_t first = 0; first < 256; ++first) {
-            row[first] = codes[first] | (second_code << lengths[first]) |
+            with_second[first] = codes[first] | (second_code << lengths[first]) |
                          ((lengths[first] + second_length) << 24);
         }
     }
@@ -468,13 +473,20 @@ std::size_t deflate_runs(const std::uint8_t* raw, std::size_t raw_size, std::siz
     BitWriter writer{out + 2, 0, 0};
     put_block_header(&writer, lengths);
 
-    writer = put_runs_and_literals(raw, raw_size, pairs.data(), literal_bits, copy_bits, writer);
+    // Runs end with their row: a row starts with its filter byte, which rarely
+    // repeats the byte before it.
+    std::uint32_t adler = 1;
+    for (std::size_t index = 0; index < rows; ++index) {
+        fill(context, index, row.data());
+        adler = adler32_update(adler, row.data(), row_bytes);
+        writer = put_runs_and_literals(row.data(), row_bytes, pairs.data(), literal_bits, copy_bits,
+                                       writer);
+    }
     put_bits(&writer, codes[end_of_block], lengths[end_of_block]);
 
-    // Pad to a whole byte, then the Adler-32 of the raw data, most significant
+    // Pad to a whole byte, then the Adler-32 of all rows, most significant
     // byte first.
     put_bits(&writer, 0, (8 - writer.count % 8) % 8);
-    const std::uint32_t adler = adler32_update(1, raw, raw_size);
     writer.out[0] = static_cast<std::uint8_t>(adler >> 24);
     writer.out[1] = static_cast<std::uint8_t>(adler >> 16);
     writer.out[2] = static_cast<std::uint8_t>(adler >> 8);

@@ -4,12 +4,18 @@
 #include <cstddef>
 #include <cstdint>
 
-// The most bytes deflate_runs() writes for `raw_size` bytes of input.
-std::size_t deflate_runs_bound(std::size_t raw_size);
+// Writes row `index` (0 first) of the data to compress into `row`, which has
+// room for the row and 16 bytes more.
+using RowFiller = void (*)(const void* context, std::size_t index, std::uint8_t* row);
 
-// A zlib stream of `raw` (PNG rows of `row_bytes` bytes each, the last may be
-// short) in one deflate block: runs of a repeated byte become copies, everything
-// else literals under a Huffman code made for this input. Writes at most
-// deflate_runs_bound(raw_size) bytes to `out` and returns how many.
-std::size_t deflate_runs(const std::uint8_t* raw, std::size_t raw_size, std::size_t row_bytes,
-                         std::uint8_t* out);
+// The most bytes deflate_rows() writes for `rows` rows of `row_bytes` bytes.
+std::size_t deflate_rows_bound(std::size_t row_bytes, std::size_t rows);
+
+// A zlib stream of `rows` rows of `row_bytes` bytes each (PNG rows, say), made
+// by `fill` with `context`, in one deflate block: runs of a repeated byte
+// become copies, everything else literals under a Huffman code made for this
+// data. Every eighth row is asked for twice (first to choose the code), so
+// `fill` must give the same bytes each time. Writes at most
+// deflate_rows_bound() bytes to `out` and returns how many.
+std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill,
+                         const void* context, std::uint8_t* out);

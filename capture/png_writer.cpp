@@ -26,45 +26,51 @@ static void finish_chunk(std::uint8_t* chunk, const char* type, std::size_t leng
     put_u32(chunk + 8 + length, crc32_update(0, chunk + 4, length + 4));
 }
 
-// The image as PNG rows: a filter byte, then RGB. Every row is filtered with
-// "up" (the byte above subtracted), which turns flat and vertically smooth areas
-// into runs of zeros. Writes up to 4 bytes past the last row: `raw` needs them
-// spare. Built twice, and the processor picks: byte shuffles are one
-// instruction from SSSE3 on.
-__attribute__((target_clones("default", "ssse3"))) static void filter_rows(const std::uint8_t* rgba, int width, int height, std::uint8_t* raw)
+struct Image {
+    const std::uint8_t* rgba;
+    int width;
+    int height;
+};
+
+// PNG row `y` (0 at the top) of the image: a filter byte, then RGB. Every row
+// is filtered with "up" (the byte above subtracted), which turns flat and
+// vertically smooth areas into runs of zeros. Writes up to 4 bytes past the row.
+// Built twice, and the processor picks: byte shuffles are one instruction from
+// SSSE3 on.
+__attribute__((target_clones("default", "ssse3"))) static void filter_row(const void* context,
+                                                                          std::size_t y,
+                                                                          std::uint8_t* row)
 {
+    typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
+    const Image& image = *static_cast<const Image*>(context);
+    const int width = image.width;
+    const std::size_t stride = static_cast<std::size_t>(width) * 4;
+    // The row above in the picture is the next one up in GL order; the first
+    // row has zeros above it.
+    const std::uint8_t* source =
+        image.rgba + (static_cast<std::size_t>(image.height) - 1 - y) * stride;
+    const std::uint8_t* above = y > 0 ? source + stride : nullptr;
+    row[0] = 2;
     // Four pixels a time, subtracted as one vector of bytes (wrapping, as the
     // filter wants), their alpha bytes shuffled out, and stored as 16 bytes of
-    // which the last 4 are overwritten by the next pixels or the next row.
-    typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
-    const std::size_t row_bytes = static_cast<std::size_t>(width) * 3 + 1;
-    const std::size_t stride = static_cast<std::size_t>(width) * 4;
-    for (int y = 0; y < height; ++y) {
-        // The row above in the picture is the next one up in GL order; the
-        // first row has zeros above it.
-        const std::uint8_t* source = rgba + static_cast<std::size_t>(height - 1 - y) * stride;
-        const std::uint8_t* above = y > 0 ? source + stride : nullptr;
-        std::uint8_t* row = raw + static_cast<std::size_t>(y) * row_bytes;
-        row[0] = 2;
-        int x = 0;
-        for (; x + 4 <= width; x += 4) {
-            Bytes16 pixels;
-            std::memcpy(&pixels, source + 4 * x, 16);
-            if (above) {
-                Bytes16 up;
-                std::memcpy(&up, above + 4 * x, 16);
-                pixels -= up;
-            }
-            Bytes16 rgb = __builtin_shufflevector(pixels, pixels, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13,
-                                                  14, 15, 15, 15, 15);
-            std::memcpy(row + 1 + 3 * x, &rgb, 16);
+    // which the last 4 are overwritten by the next pixels.
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+        Bytes16 pixels;
+        std::memcpy(&pixels, source + 4 * x, 16);
+        if (above) {
+            Bytes16 up;
+            std::memcpy(&up, above + 4 * x, 16);
+            pixels -= up;
         }
-        for (; x < width; ++x) {
-            for (int channel = 0; channel < 4; ++channel) {
-                std::size_t at = 4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(channel);
-                row[1 + 3 * x + channel] =
-                    static_cast<std::uint8_t>(source[at] - (above ? above[at] : 0));
-            }
+        Bytes16 rgb = __builtin_shufflevector(pixels, pixels, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14,
+                                              15, 15, 15, 15);
+        std::memcpy(row + 1 + 3 * x, &rgb, 16);
+    }
+    for (; x < width; ++x) {
+        for (int channel = 0; channel < 3; ++channel) {
+            std::size_t at = 4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(channel);
+            row[1 + 3 * x + channel] = static_cast<std::uint8_t>(source[at] - (above ? above[at] : 0));
         }
     }
 }
@@ -75,30 +81,33 @@ std::size_t encode_png(const std::uint8_t* rgba, int width, int height,
     if (width < 1 || height < 1) {
         return 0;
     }
-    const std::size_t raw_size =
-        (static_cast<std::size_t>(width) * 3 + 1) * static_cast<std::size_t>(height);
-    // Kept between calls: the writer thread encodes frame after frame of one size.
-    thread_local std::vector<std::uint8_t> raw;
-    raw.resize(raw_size + 4);
-    filter_rows(rgba, width, height, raw.data());
+    const std::size_t row_bytes = static_cast<std::size_t>(width) * 3 + 1;
+    const std::size_t rows = static_cast<std::size_t>(height);
+    const Image image{rgba, width, height};
 
     // Signature, IHDR (8 + 13 + 4), then the IDAT chunk's data straight from
     // the compressor, then its CRC and IEND. The buffer only ever grows:
     // clearing megabytes a frame would cost more than the encoding.
     constexpr std::size_t idat = 8 + 25;
-    const std::size_t bound = std::max<std::size_t>(deflate_runs_bound(raw_size),
-                                                    compressBound(static_cast<uLong>(raw_size)));
+    const std::size_t bound =
+        std::max<std::size_t>(deflate_rows_bound(row_bytes, rows),
+                              compressBound(static_cast<uLong>(row_bytes * rows)));
     if (buffer->size() < idat + 8 + bound + 4 + 12) {
         buffer->resize(idat + 8 + bound + 4 + 12);
     }
     std::uint8_t* png = buffer->data();
     std::size_t compressed_size = 0;
     if (compression == png_compression_fast) {
-        compressed_size = deflate_runs(raw.data(), raw_size, static_cast<std::size_t>(width) * 3 + 1,
-                                       png + idat + 8);
+        compressed_size = deflate_rows(row_bytes, rows, filter_row, &image, png + idat + 8);
     } else {
+        // zlib takes the filtered image whole.
+        std::vector<std::uint8_t> raw(row_bytes * rows + 16);
+        for (std::size_t y = 0; y < rows; ++y) {
+            filter_row(&image, y, raw.data() + y * row_bytes);
+        }
         uLongf size = static_cast<uLongf>(bound);
-        if (compress2(png + idat + 8, &size, raw.data(), static_cast<uLong>(raw_size), 9) != Z_OK) {
+        if (compress2(png + idat + 8, &size, raw.data(), static_cast<uLong>(row_bytes * rows), 9) !=
+            Z_OK) {
             return 0;
         }
         compressed_size = size;
