@@ -88,6 +88,31 @@ inline Bytes16 load16(const std::uint8_t* at)
     return bytes;
 }
 
+// Whether the three bytes after `at` all repeat it: a run worth a copy.
+inline bool starts_run(const std::uint8_t* at)
+{
+    return at[1] == at[0] && at[2] == at[0] && at[3] == at[0];
+}
+
+// The first of the sixteen positions from `at` on that starts a run, or 16 where
+// none does; reads 19 bytes.
+__attribute__((always_inline)) inline std::size_t first_run_start(const std::uint8_t* at)
+{
+    Bytes16 here = load16(at);
+    auto starts = (here == load16(at + 1)) & (here == load16(at + 2)) & (here == load16(at + 3));
+    std::uint64_t low;
+    std::uint64_t high;
+    std::memcpy(&low, &starts, 8);
+    std::memcpy(&high, reinterpret_cast<const char*>(&starts) + 8, 8);
+    if ((low | high) == 0) {
+        return 16;
+    }
+    if constexpr (std::endian::native == std::endian::big) {
+        return static_cast<std::size_t>(low ? __builtin_clzll(low) : 64 + __builtin_clzll(high)) / 8;
+    }
+    return static_cast<std::size_t>(low ? __builtin_ctzll(low) : 64 + __builtin_ctzll(high)) / 8;
+}
+
 // Walks `raw`, handing each stretch of literals to `literals(from, to)` and each
 // run of at least three bytes that repeat the byte before them to
 // `copies(length)`, in order. Sixteen positions are tested at a time: where none
@@ -107,27 +132,15 @@ void scan_runs(const std::uint8_t* raw, std::size_t raw_size, Literals&& literal
         literal_start = at;
     };
     while (at + 19 <= raw_size) {
-        Bytes16 here = load16(raw + at);
-        auto starts = (here == load16(raw + at + 1)) & (here == load16(raw + at + 2)) &
-                      (here == load16(raw + at + 3));
-        std::uint64_t low;
-        std::uint64_t high;
-        std::memcpy(&low, &starts, 8);
-        std::memcpy(&high, reinterpret_cast<const char*>(&starts) + 8, 8);
-        if ((low | high) == 0) {
+        const std::size_t first = first_run_start(raw + at);
+        if (first == 16) {
             at += 16;
-            continue;
-        }
-        int bit = 0;
-        if constexpr (std::endian::native == std::endian::big) {
-            bit = low ? __builtin_clzll(low) : 64 + __builtin_clzll(high);
         } else {
-            bit = low ? __builtin_ctzll(low) : 64 + __builtin_ctzll(high);
+            take_run(at + first);
         }
-        take_run(at + static_cast<std::size_t>(bit / 8));
     }
     while (at + 3 < raw_size) {
-        if (raw[at + 1] == raw[at] && raw[at + 2] == raw[at] && raw[at + 3] == raw[at]) {
+        if (starts_run(raw + at)) {
             take_run(at);
         } else {
             ++at;
@@ -380,34 +393,20 @@ BitWriter put_runs_and_literals(const std::uint8_t* raw, std::size_t raw_size,
 
     std::size_t at = 0;
     while (at + 19 <= raw_size) {
-        Bytes16 here = load16(raw + at);
-        auto starts = (here == load16(raw + at + 1)) & (here == load16(raw + at + 2)) &
-                      (here == load16(raw + at + 3));
-        std::uint64_t low;
-        std::uint64_t high;
-        std::memcpy(&low, &starts, 8);
-        std::memcpy(&high, reinterpret_cast<const char*>(&starts) + 8, 8);
-        if ((low | high) == 0) {
+        const std::size_t first = first_run_start(raw + at);
+        if (first == 16) {
             put_four(raw + at);
             put_four(raw + at + 4);
             put_four(raw + at + 8);
             put_four(raw + at + 12);
             at += 16;
-            continue;
-        }
-        int bit = 0;
-        if constexpr (std::endian::native == std::endian::big) {
-            bit = low ? __builtin_clzll(low) : 64 + __builtin_clzll(high);
         } else {
-            bit = low ? __builtin_ctzll(low) : 64 + __builtin_ctzll(high);
+            put_literals(at, at + first);
+            at = put_run(at + first);
         }
-        const std::size_t first = at + static_cast<std::size_t>(bit / 8);
-        put_literals(at, first);
-        at = put_run(first);
     }
     while (at < raw_size) {
-        if (at + 3 < raw_size && raw[at + 1] == raw[at] && raw[at + 2] == raw[at] &&
-            raw[at + 3] == raw[at]) {
+        if (at + 3 < raw_size && starts_run(raw + at)) {
             at = put_run(at);
         } else {
             put_literals(at, at + 1);
