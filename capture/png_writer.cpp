@@ -26,11 +26,16 @@ static void finish_chunk(std::uint8_t* chunk, const char* type, std::size_t leng
     put_u32(chunk + 8 + length, crc32_update(0, chunk + 4, length + 4));
 }
 
+namespace {
+
+// What the row filter reads: the frame as the GL gave it.
 struct Image {
     const std::uint8_t* rgba;
     int width;
     int height;
 };
+
+}  // namespace
 
 // PNG row `y` (0 at the top) of the image: a filter byte, then RGB. Every row
 // is filtered with "up" (the byte above subtracted), which turns flat and
