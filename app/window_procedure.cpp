@@ -17,6 +17,25 @@ static void show_frame_rate(PlatformWindow* window)
     app.frame_count = 0;
 }
 
+// The system commands the demo answers itself, so that they do nothing. Alt or
+// F10 alone asks for the window menu, whose default handling runs the menu's own
+// message loop: no frames are drawn and the next key goes to the menu rather
+// than ending the demo. The screensaver and the monitor's power saving would
+// cover the picture, and the screensaver's own desktop drops a full-screen
+// display mode that nothing sets again. Every other
+// command, the close that Alt+F4 asks for among them, keeps its default handling.
+static bool is_suppressed_command(std::uintptr_t wparam)
+{
+    switch (wparam & syscommand_mask) {
+    case syscommand_keymenu:
+    case syscommand_screensave:
+    case syscommand_monitorpower:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::intptr_t window_procedure(PlatformWindow* window, std::uint32_t message,
                                std::uintptr_t wparam, std::intptr_t lparam)
 {
@@ -40,6 +59,11 @@ std::intptr_t window_procedure(PlatformWindow* window, std::uint32_t message,
     case msg_destroy:
         platform_post_quit_message(0);
         return 0;
+    case msg_syscommand:
+        if (is_suppressed_command(wparam)) {
+            return 0;
+        }
+        break;
     case msg_timer:
         if (wparam == 1) {
             show_frame_rate(window);

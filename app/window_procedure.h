@@ -6,7 +6,9 @@
 #include "platform/platform.h"
 
 // The procedure of the window class: resizes on msg_size, ends the program on a
-// key press or close request, retitles with the frame rate on timer 1, and hands
-// everything else to the platform's default handling. Called by the platform only.
+// key press or close request, retitles with the frame rate on timer 1, answers the
+// window-menu, screensaver and monitor-power system commands itself (they do
+// nothing), and hands everything else to the platform's default handling.
+// Called by the platform only.
 std::intptr_t window_procedure(PlatformWindow* window, std::uint32_t message,
                                std::uintptr_t wparam, std::intptr_t lparam);

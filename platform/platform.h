@@ -24,7 +24,18 @@ enum : std::uint32_t {
     msg_quit = 0x0012,
     msg_keydown = 0x0100,
     msg_syskeydown = 0x0104,
+    msg_syscommand = 0x0112,
     msg_timer = 0x0113,
+};
+
+// The commands msg_syscommand carries in wparam. The system uses the low four
+// bits of wparam itself, so a command is wparam & syscommand_mask.
+enum : std::uintptr_t {
+    syscommand_mask = 0xFFF0,
+    syscommand_close = 0xF060,
+    syscommand_keymenu = 0xF100,
+    syscommand_screensave = 0xF140,
+    syscommand_monitorpower = 0xF170,
 };
 
 // One queued window message, as the pump takes it from the queue.

@@ -18,6 +18,9 @@ static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
 static_assert(msg_create == WM_CREATE && msg_destroy == WM_DESTROY && msg_size == WM_SIZE);
 static_assert(msg_close == WM_CLOSE && msg_quit == WM_QUIT && msg_keydown == WM_KEYDOWN);
 static_assert(msg_syskeydown == WM_SYSKEYDOWN && msg_timer == WM_TIMER);
+static_assert(msg_syscommand == WM_SYSCOMMAND && syscommand_close == SC_CLOSE &&
+              syscommand_keymenu == SC_KEYMENU && syscommand_screensave == SC_SCREENSAVE &&
+              syscommand_monitorpower == SC_MONITORPOWER);
 static_assert(display_change_successful == DISP_CHANGE_SUCCESSFUL &&
               display_change_failed == DISP_CHANGE_FAILED &&
               display_change_badmode == DISP_CHANGE_BADMODE);

@@ -84,6 +84,28 @@ TEST_F(WindowProcedureTable, SystemKeysMouseAndOtherMessagesGoToTheDefaultHandli
                                  "default_window_procedure 20 0"}));
 }
 
+TEST_F(WindowProcedureTable, WindowMenuScreensaverAndMonitorPowerCommandsDoNothing)
+{
+    // The low four bits of the command are the system's own: a command is
+    // recognised whatever they hold. Each is answered without the default handling.
+    for (std::uintptr_t command : {std::uintptr_t{syscommand_keymenu}, std::uintptr_t{syscommand_keymenu | 0x2},
+                                   std::uintptr_t{syscommand_screensave},
+                                   std::uintptr_t{syscommand_monitorpower | 0xF}}) {
+        EXPECT_EQ(send(msg_syscommand, command, 2), 0) << command;
+    }
+    EXPECT_EQ(fake.calls, Calls{});
+}
+
+TEST_F(WindowProcedureTable, CloseAndOtherSystemCommandsGoToTheDefaultHandling)
+{
+    // Alt+F4 becomes SC_CLOSE in the default handling of the key; SC_CLOSE in
+    // turn becomes the close request there. Moving the window stays possible too.
+    constexpr std::uintptr_t sc_move_by_mouse = 0xF012;
+    send(msg_syscommand, syscommand_close);
+    send(msg_syscommand, sc_move_by_mouse);
+    EXPECT_EQ(fake.calls, (Calls{"default_window_procedure 274 61536", "default_window_procedure 274 61458"}));
+}
+
 TEST_F(WindowProcedureTable, TimerOneRetitlesWithTheFrameCountAndResetsIt)
 {
     app.frame_count = 60;
