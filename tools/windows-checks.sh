@@ -8,7 +8,7 @@ shopt -s extglob
 cd "$(dirname "$0")/.."
 linux_quorvex=${1:-build/quorvex}
 
-packages=(g++-mingw-w64-x86-64-win32 wine wine64 apitrace xvfb xdotool gcc libx11-dev python3)
+packages=(g++-mingw-w64-x86-64-win32 wine wine64 apitrace xvfb xdotool gcc libx11-dev python3 icoutils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -52,13 +52,46 @@ rm -f "$configure_log"
 cmake --build build-win32 || { fail "the Windows build failed"; exit 1; }
 exe=$PWD/build-win32/quorvex.exe
 
-# Only libraries every Windows installation carries may be imported.
+# Only libraries every Windows installation carries may be imported, and exactly
+# these: what the program asks of Windows beyond its calls (DPI awareness, say)
+# goes into its manifest, not into another DLL.
 case_name=imports
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print tolower($3) }' | sort | tr '\n' ' ')
-foreign=$(for dll in $imports; do
-  case $dll in kernel32.dll|user32.dll|gdi32.dll|opengl32.dll|glu32.dll|msvcrt.dll) ;; *) echo "$dll" ;; esac
-done)
-if [ -n "$foreign" ]; then fail "imports beyond Windows' own DLLs: $foreign"; else pass "$imports"; fi
+expected_imports="gdi32.dll glu32.dll kernel32.dll msvcrt.dll opengl32.dll user32.dll "
+if [ "$imports" != "$expected_imports" ]; then fail "imports $imports, want $expected_imports"; else pass "$imports"; fi
+
+# The application manifest the loader reads (resource type 24, name 1): well-formed,
+# per-monitor DPI aware where the system knows it, system-aware before that, and
+# naming the Windows versions it is made for.
+case_name=manifest
+manifest=$(wrestool -x --raw --type=24 --name=1 "$exe" 2>/dev/null)
+if [ -z "$manifest" ]; then
+  fail "no application manifest in quorvex.exe"
+elif summary=$(python3 - 3<<<"$manifest" 2>&1 <<'PYTHON'
+import os, sys, xml.etree.ElementTree as ET
+root = ET.fromstring(os.fdopen(3).read())
+v1, v3 = '{urn:schemas-microsoft-com:asm.v1}', '{urn:schemas-microsoft-com:asm.v3}'
+compat = '{urn:schemas-microsoft-com:compatibility.v1}'
+ws2005 = '{http://schemas.microsoft.com/SMI/2005/WindowsSettings}'
+ws2016 = '{http://schemas.microsoft.com/SMI/2016/WindowsSettings}'
+assert root.tag == v1 + 'assembly' and root.get('manifestVersion') == '1.0', 'not an assembly manifest'
+settings = root.find(f'{v3}application/{v3}windowsSettings')
+assert settings is not None, 'no windowsSettings'
+aware, awareness = settings.findtext(ws2005 + 'dpiAware'), settings.findtext(ws2016 + 'dpiAwareness')
+assert aware == 'true/pm', f'dpiAware is {aware!r}'
+assert awareness == 'PerMonitorV2, PerMonitor', f'dpiAwareness is {awareness!r}'
+systems = {e.get('Id') for e in root.iterfind(f'{compat}compatibility/{compat}application/{compat}supportedOS')}
+known = {'{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}': '10', '{1f676c76-80e1-4239-95bb-83d0f6d0da78}': '8.1',
+         '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}': '8', '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}': '7',
+         '{e2011457-1546-43c5-a5fe-008deee3d3f0}': 'Vista'}
+assert systems == set(known), f'supportedOS {sorted(systems)}'
+print(f'dpiAwareness {awareness}, dpiAware {aware}, Windows', ' '.join(known.values()))
+PYTHON
+); then
+  pass "$summary"
+else
+  fail "${summary##*$'\n'}"
+fi
 
 # --- a private Wine and X server ----------------------------------------------
 tmp=$(mktemp -d /tmp/qv-windows.XXXXXX)
@@ -263,8 +296,9 @@ export WINEDEBUG=-all
 
 case_name=close_request
 # Besides the calls, Wine's traces show the records behind three pointers: the
-# window class, the display mode and the pixel format asked for.
-export WINEDEBUG=+relay,+class,+system,+opengl
+# window class, the display mode and the pixel format asked for; and the DPI
+# awareness the loader took from the program's manifest.
+export WINEDEBUG=+relay,+class,+system,+opengl,+graphics
 if start_demo "$tmp/relay"; then
   wait_until 5000 xdotool search --name '^Quorvex   \['
   "$tmp/send_close" "$window"
@@ -281,6 +315,8 @@ if start_demo "$tmp/relay"; then
   then fail "the display mode asked for is not just 800x600 at 32 bits"
   elif ! grep -q 'trace:opengl:wglChoosePixelFormat .*: size 40 version 1 flags 37 type 0 color 32 0,0,0,0 accum 0 depth 16 stencil 0 aux 0$' "$tmp/relay"
   then fail "the pixel format asked for is not the 40-byte double-buffered RGBA one with 16 depth bits"
+  elif ! grep -q 'trace:graphics:dpiaware_init got dpiAwareness=L"PerMonitorV2, PerMonitor"$' "$tmp/relay"
+  then fail "Wine did not take the DPI awareness from the program's manifest"
   else pass "WM_DELETE_WINDOW ended it with 0; the ${#close_calls[@]} calls of its life and $(grep -c '^SwapBuffers' <<<"$frames") frames' calls as designed"; fi
 else
   export WINEDEBUG=-all
@@ -288,24 +324,41 @@ else
 fi
 
 case_name=system_keys_and_alt_f4
-if start_demo; then
+# Wine's message trace shows what reaches the procedure and what it hands on to
+# DefWindowProc.
+export WINEDEBUG=+message
+if start_demo "$tmp/messages"; then
+  export WINEDEBUG=-all
   xdotool windowfocus --sync "$window"
   # System keys arrive as WM_SYSKEYDOWN, which is not a key press to the program.
+  # Alt+key, F10 and Alt alone then ask for the window menu (WM_SYSCOMMAND
+  # SC_KEYMENU), whose default handling would stop the frames in a window that
+  # has one: the procedure must keep it from DefWindowProc.
   xdotool key alt+a F10 alt
   xdotool mousemove --window "$window" 400 300 click 1 click 3
   sleep 1
+  syscommand='\[0112\] WM_SYSCOMMAND .*wp=0000f10[0-9a-f] '
+  keymenus=$(grep -c "spy_enter_message .*sent from self wp=0000f10" "$tmp/messages")
   if ! kill -0 "$demo_pid" 2>/dev/null; then
     fail "Alt+key, F10, Alt or a click ended the program"
+  elif [ "$keymenus" -lt 3 ]; then
+    fail "Alt+key, F10 and Alt brought $keymenus window-menu commands, not 3"
+  elif grep -q "DefWindowProc:$syscommand" "$tmp/messages"; then
+    fail "the window-menu command went on to DefWindowProc"
   else
     xdotool windowfocus --sync "$window"
     xdotool key alt+F4
     await_exit 5000
-    if [ "$code" = 0 ]; then pass "system keys and clicks left it running; Alt+F4 ended it with 0"
-    else fail "Alt+F4 gave exit code '$code'"; fi
+    if [ "$code" != 0 ]; then fail "Alt+F4 gave exit code '$code'"
+    elif ! grep -q 'DefWindowProc:\[0112\] WM_SYSCOMMAND  wp=0000f060 ' "$tmp/messages"; then
+      fail "Alt+F4's close command did not reach DefWindowProc"
+    else pass "system keys and clicks left it running, their $keymenus window-menu commands kept from DefWindowProc; Alt+F4 ended it with 0"; fi
   fi
 else
+  export WINEDEBUG=-all
   fail "no window titled Quorvex appeared"
 fi
+await_exit 0
 
 # The same frame of both builds, from their GL call traces replayed on one server.
 # snapshot TRACE PPM: the 30th presented frame of TRACE, as a binary PPM.
