@@ -88,9 +88,9 @@ TEST_F(WindowProcedureTable, WindowMenuScreensaverAndMonitorPowerCommandsDoNothi
 {
     // The low four bits of the command are the system's own: a command is
     // recognised whatever they hold. Each is answered without the default handling.
-    for (std::uintptr_t command : {std::uintptr_t{syscommand_keymenu}, std::uintptr_t{syscommand_keymenu | 0x2},
-                                   std::uintptr_t{syscommand_screensave},
-                                   std::uintptr_t{syscommand_monitorpower | 0xF}}) {
+    const std::uintptr_t commands[] = {syscommand_keymenu, syscommand_keymenu | 0x2,
+                                       syscommand_screensave, syscommand_monitorpower | 0xF};
+    for (std::uintptr_t command : commands) {
         EXPECT_EQ(send(msg_syscommand, command, 2), 0) << command;
     }
     EXPECT_EQ(fake.calls, Calls{});
@@ -103,7 +103,8 @@ TEST_F(WindowProcedureTable, CloseAndOtherSystemCommandsGoToTheDefaultHandling)
     constexpr std::uintptr_t sc_move_by_mouse = 0xF012;
     send(msg_syscommand, syscommand_close);
     send(msg_syscommand, sc_move_by_mouse);
-    EXPECT_EQ(fake.calls, (Calls{"default_window_procedure 274 61536", "default_window_procedure 274 61458"}));
+    EXPECT_EQ(fake.calls, (Calls{"default_window_procedure 274 61536",
+                                 "default_window_procedure 274 61458"}));
 }
 
 TEST_F(WindowProcedureTable, TimerOneRetitlesWithTheFrameCountAndResetsIt)
