@@ -27,16 +27,18 @@ static struct {
     HINSTANCE instance;  // the module that registered the class
     MSG message;         // the native record behind the last message taken
     DWORD failure;       // the system's error code at the last failed step
+    const char* failure_fallback;  // what to say when that code is 0
     char failure_text[512];
 } win32;
 
 // Keeps the system's error code at the step that failed: the message boxes and
 // the teardown that follow a failure change it. Each step clears the code first,
 // since a call that fails without setting one would otherwise report an older
-// failure's reason.
-static void note_failure()
+// failure's reason; `fallback` is what such a failure means, where that is known.
+static void note_failure(const char* fallback = "")
 {
     win32.failure = GetLastError();
+    win32.failure_fallback = fallback;
 }
 
 static HWND hwnd(PlatformWindow* window)
@@ -171,7 +173,8 @@ int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest* forma
     SetLastError(0);
     int index = ChoosePixelFormat(hdc(dc), &descriptor);
     if (index == 0) {
-        note_failure();
+        // Without an error code, nothing matched: the driver has no GL formats.
+        note_failure("the display driver offers no OpenGL pixel format");
     }
     return index;
 }
@@ -324,9 +327,8 @@ void platform_exit_process(int code)
 
 const char* platform_last_error()
 {
-    win32.failure_text[0] = '\0';
     if (win32.failure == 0) {
-        return win32.failure_text;
+        return win32.failure_fallback ? win32.failure_fallback : "";
     }
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, win32.failure, 0, win32.failure_text,
