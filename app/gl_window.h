@@ -5,8 +5,9 @@
 
 // Registers the class, switches the display (full screen), creates and shows the
 // window with a double-buffered RGBA, 16-bit depth GL context made current, starts
-// the one-second timer and sets the viewport. False after a message box (or two)
-// and a teardown of whatever was built. Called once by start-up.
+// the one-second timer and sets the viewport. False after a message box (or two),
+// a teardown of whatever was built, and one line on standard error with the
+// platform's reason for the failed step. Called once by start-up.
 bool window_create(std::int32_t width, std::int32_t height, std::uint8_t color_bits,
                    bool fullscreen);
 

@@ -131,3 +131,8 @@ void platform_swap_buffers(PlatformDc* dc);
 void platform_sleep(unsigned milliseconds);
 // Ends the process with `code`, handing the display back first.
 [[noreturn]] void platform_exit_process(int code);
+
+// Why the last failed platform step failed, as one line of text for a person to
+// read (the system's own message where it gives one); an empty string when the
+// platform gives none. Valid until the next platform call.
+const char* platform_last_error();

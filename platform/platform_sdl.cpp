@@ -16,7 +16,25 @@ static struct {
     bool switch_mode;       // the display offers the requested mode: use exclusive full screen
     SDL_DisplayMode mode;   // that mode
     EmulatedTimer timer;
+    char failure[512];      // why the last failed step failed, one line
 } sdl;
+
+// Keeps `reason` as the last failure, on one line: a later SDL call (the
+// teardown's, say) would overwrite SDL's own error string.
+static void note_failure(const char* reason)
+{
+    SDL_strlcpy(sdl.failure, reason ? reason : "", sizeof sdl.failure);
+    for (char* c = sdl.failure; *c; ++c) {
+        if (*c == '\n' || *c == '\r') {
+            *c = ' ';
+        }
+    }
+}
+
+static void note_sdl_failure()
+{
+    note_failure(SDL_GetError());
+}
 
 static SDL_Window* sdl_window(PlatformWindow* window)
 {
@@ -40,9 +58,38 @@ static bool is_set(const char* name)
     return value && value[0] != '\0';
 }
 
+// SDL says nothing useful when it finds no display ("No available video device",
+// or no error at all when it falls back to a headless driver); this names what
+// was looked at, so a user sees which variable to set.
+static void note_no_display()
+{
+    char text[sizeof sdl.failure];
+    SDL_strlcpy(text, "there is no display to show the window on (", sizeof text);
+    const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+    for (const char* name : names) {
+        char part[160];
+        if (is_set(name)) {
+            SDL_snprintf(part, sizeof part, "%s=%s", name, SDL_getenv(name));
+        } else {
+            SDL_snprintf(part, sizeof part, "%s is not set", name);
+        }
+        if (name != names[0]) {
+            SDL_strlcat(text, ", ", sizeof text);
+        }
+        SDL_strlcat(text, part, sizeof text);
+    }
+    SDL_strlcat(text, ")", sizeof text);
+    note_failure(text);
+}
+
 bool platform_register_class(const char*, WindowProcedure procedure)
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (is_set("DISPLAY") || is_set("WAYLAND_DISPLAY") || is_set("SDL_VIDEODRIVER")) {
+            note_sdl_failure();
+        } else {
+            note_no_display();
+        }
         return false;
     }
     // With no display at all SDL quietly falls back to its offscreen driver, and
@@ -52,6 +99,7 @@ bool platform_register_class(const char*, WindowProcedure procedure)
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
     if (is_headless_driver(driver) && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        note_no_display();
         return false;
     }
     sdl.procedure = procedure;
@@ -84,6 +132,7 @@ int platform_change_display_mode(int width, int height, int bits)
     // is only looked up: a display without it is the "bad mode" case, a display
     // whose modes cannot be read at all is the failed switch.
     if (SDL_GetNumVideoDisplays() < 1 || SDL_GetNumDisplayModes(0) < 1) {
+        note_sdl_failure();
         return display_change_failed;
     }
     SDL_DisplayMode wanted = {};
@@ -142,6 +191,7 @@ PlatformWindow* platform_create_window(const char*, const char* title, WindowSty
     }
     SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
     if (!window) {
+        note_sdl_failure();
         return nullptr;
     }
     if (flags & SDL_WINDOW_FULLSCREEN) {
@@ -162,22 +212,38 @@ PlatformDc* platform_get_dc(PlatformWindow* window)
 int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest*)
 {
     // The format was chosen with the window; an OpenGL window has exactly one.
-    return dc && (SDL_GetWindowFlags(sdl_window(dc)) & SDL_WINDOW_OPENGL) ? 1 : 0;
+    if (dc && (SDL_GetWindowFlags(sdl_window(dc)) & SDL_WINDOW_OPENGL)) {
+        return 1;
+    }
+    note_failure("the window has no OpenGL surface");
+    return 0;
 }
 
 bool platform_set_pixel_format(PlatformDc* dc, int index, const PixelFormatRequest*)
 {
-    return dc && index == 1;
+    if (dc && index == 1) {
+        return true;
+    }
+    note_failure("no such pixel format");
+    return false;
 }
 
 PlatformContext* platform_create_context(PlatformDc* dc)
 {
-    return static_cast<PlatformContext*>(SDL_GL_CreateContext(sdl_window(dc)));
+    SDL_GLContext context = SDL_GL_CreateContext(sdl_window(dc));
+    if (!context) {
+        note_sdl_failure();
+    }
+    return static_cast<PlatformContext*>(context);
 }
 
 bool platform_make_current(PlatformDc* dc, PlatformContext* rc)
 {
-    return SDL_GL_MakeCurrent(sdl_window(dc), static_cast<SDL_GLContext>(rc)) == 0;
+    if (SDL_GL_MakeCurrent(sdl_window(dc), static_cast<SDL_GLContext>(rc)) != 0) {
+        note_sdl_failure();
+        return false;
+    }
+    return true;
 }
 
 bool platform_delete_context(PlatformContext* rc)
@@ -185,6 +251,7 @@ bool platform_delete_context(PlatformContext* rc)
     // SDL ignores a null context silently; a native platform rejects it, and the
     // teardown's messages depend on that.
     if (!rc) {
+        note_failure("there is no rendering context to delete");
         return false;
     }
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(rc));
@@ -193,12 +260,17 @@ bool platform_delete_context(PlatformContext* rc)
 
 bool platform_release_dc(PlatformWindow* window, PlatformDc* dc)
 {
-    return window && dc;
+    if (window && dc) {
+        return true;
+    }
+    note_failure("there is no window surface to release");
+    return false;
 }
 
 bool platform_destroy_window(PlatformWindow* window)
 {
     if (!window) {
+        note_failure("there is no window to destroy");
         return false;
     }
     if (sdl.procedure) {
@@ -346,4 +418,9 @@ void platform_exit_process(int code)
     // mode; shutting SDL down restores the desktop's mode and cursor.
     SDL_Quit();
     std::exit(code);
+}
+
+const char* platform_last_error()
+{
+    return sdl.failure;
 }

@@ -29,7 +29,20 @@ static struct {
     WindowProcedure procedure;
     HINSTANCE instance;  // the module that registered the class
     MSG message;         // the native record behind the last message taken
+    DWORD failure;       // the system's error code at the last failed step
+    const char* failure_fallback;  // what to say when that code is 0
+    char failure_text[512];
 } win32;
+
+// Keeps the system's error code at the step that failed: the message boxes and
+// the teardown that follow a failure change it. Each step clears the code first,
+// since a call that fails without setting one would otherwise report an older
+// failure's reason; `fallback` is what such a failure means, where that is known.
+static void note_failure(const char* fallback = "")
+{
+    win32.failure = GetLastError();
+    win32.failure_fallback = fallback;
+}
 
 static HWND hwnd(PlatformWindow* window)
 {
@@ -88,12 +101,22 @@ bool platform_register_class(const char* class_name, WindowProcedure procedure)
     window_class.hIcon = LoadIconA(nullptr, IDI_WINLOGO);
     window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     window_class.lpszClassName = class_name;
-    return RegisterClassA(&window_class) != 0;
+    SetLastError(0);
+    if (RegisterClassA(&window_class) == 0) {
+        note_failure();
+        return false;
+    }
+    return true;
 }
 
 bool platform_unregister_class(const char* class_name)
 {
-    return UnregisterClassA(class_name, win32.instance) != 0;
+    SetLastError(0);
+    if (UnregisterClassA(class_name, win32.instance) == 0) {
+        note_failure();
+        return false;
+    }
+    return true;
 }
 
 int platform_change_display_mode(int width, int height, int bits)
@@ -128,51 +151,96 @@ PlatformWindow* platform_create_window(const char* class_name, const char* title
         extended_style = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
         window_style = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     }
+    SetLastError(0);
     HWND window = CreateWindowExA(extended_style, class_name, title, window_style, x, y, width,
                                   height, nullptr, nullptr, win32.instance, nullptr);
+    if (!window) {
+        note_failure();
+    }
     return reinterpret_cast<PlatformWindow*>(window);
 }
 
 PlatformDc* platform_get_dc(PlatformWindow* window)
 {
-    return reinterpret_cast<PlatformDc*>(GetDC(hwnd(window)));
+    SetLastError(0);
+    HDC dc = GetDC(hwnd(window));
+    if (!dc) {
+        note_failure();
+    }
+    return reinterpret_cast<PlatformDc*>(dc);
 }
 
 int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest* format)
 {
     PIXELFORMATDESCRIPTOR descriptor = pixel_format_descriptor(format);
-    return ChoosePixelFormat(hdc(dc), &descriptor);
+    SetLastError(0);
+    int index = ChoosePixelFormat(hdc(dc), &descriptor);
+    if (index == 0) {
+        // Without an error code, nothing matched: the driver has no GL formats.
+        note_failure("the display driver offers no OpenGL pixel format");
+    }
+    return index;
 }
 
 bool platform_set_pixel_format(PlatformDc* dc, int index, const PixelFormatRequest* format)
 {
     PIXELFORMATDESCRIPTOR descriptor = pixel_format_descriptor(format);
-    return SetPixelFormat(hdc(dc), index, &descriptor) != FALSE;
+    SetLastError(0);
+    if (SetPixelFormat(hdc(dc), index, &descriptor) == FALSE) {
+        note_failure();
+        return false;
+    }
+    return true;
 }
 
 PlatformContext* platform_create_context(PlatformDc* dc)
 {
-    return reinterpret_cast<PlatformContext*>(wglCreateContext(hdc(dc)));
+    SetLastError(0);
+    HGLRC rc = wglCreateContext(hdc(dc));
+    if (!rc) {
+        note_failure();
+    }
+    return reinterpret_cast<PlatformContext*>(rc);
 }
 
 bool platform_make_current(PlatformDc* dc, PlatformContext* rc)
 {
-    return wglMakeCurrent(hdc(dc), hglrc(rc)) != FALSE;
+    SetLastError(0);
+    if (wglMakeCurrent(hdc(dc), hglrc(rc)) == FALSE) {
+        note_failure();
+        return false;
+    }
+    return true;
 }
 
 bool platform_delete_context(PlatformContext* rc)
 {
-    return wglDeleteContext(hglrc(rc)) != FALSE;
+    SetLastError(0);
+    if (wglDeleteContext(hglrc(rc)) == FALSE) {
+        note_failure();
+        return false;
+    }
+    return true;
 }
 
 bool platform_release_dc(PlatformWindow* window, PlatformDc* dc)
 {
-    return ReleaseDC(hwnd(window), hdc(dc)) == 1;
+    SetLastError(0);
+    if (ReleaseDC(hwnd(window), hdc(dc)) != 1) {
+        note_failure();
+        return false;
+    }
+    return true;
 }
 
 bool platform_destroy_window(PlatformWindow* window)
 {
-    return DestroyWindow(hwnd(window)) != FALSE;
+    SetLastError(0);
+    if (DestroyWindow(hwnd(window)) == FALSE) {
+        note_failure();
+        return false;
+    }
+    return true;
 }
 
 void platform_start_timer(PlatformWindow* window, unsigned id, unsigned period_ms)
@@ -258,4 +326,30 @@ void platform_exit_process(int code)
     // The system returns the display to the desktop's mode when the process that
     // changed it for full screen ends.
     ExitProcess(static_cast<UINT>(code));
+}
+
+const char* platform_last_error()
+{
+    if (win32.failure == 0) {
+        return win32.failure_fallback ? win32.failure_fallback : "";
+    }
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, win32.failure, 0, win32.failure_text,
+                                  sizeof win32.failure_text, nullptr);
+    if (length == 0) {
+        // A code the system has no text for is still worth reporting.
+        std::snprintf(win32.failure_text, sizeof win32.failure_text, "system error %lu",
+                      static_cast<unsigned long>(win32.failure));
+        return win32.failure_text;
+    }
+    // The system's texts end with a line break, and some span several lines.
+    for (char* c = win32.failure_text; *c; ++c) {
+        if (*c == '\r' || *c == '\n') {
+            *c = ' ';
+        }
+    }
+    while (length > 0 && win32.failure_text[length - 1] == ' ') {
+        win32.failure_text[--length] = '\0';
+    }
+    return win32.failure_text;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # run-tests.sh -- installs what is missing, builds, and runs every test: a plain
 # build, then the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
-# then a short fuzz run of the BMP reader and the Windows build under Wine
+# then a short fuzz run of the BMP reader, the Windows build under Wine, and the packages
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,3 +20,6 @@ tools/fuzz-bmp.sh 30
 
 # The Windows build under Wine; installs its own packages, skipped where it cannot.
 tools/windows-checks.sh build/quorvex
+
+# What users install: the .deb (lintian), cmake --install, validators, the Windows zip.
+tools/package-checks.sh build

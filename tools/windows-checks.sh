@@ -173,6 +173,15 @@ message_box_texts() {
 }
 # returned LOG CALL: how often the relay log shows CALL returning.
 returned() { grep -c ":Ret  $2()" "$1"; }
+# reason_follows_boxes LOG: the reason line, when it comes after the last message box
+# returned (the boxes name the step, the line says why); fails otherwise.
+reason_follows_boxes() {
+  local reason_at last_box_at
+  reason_at=$(grep -n '^Quorvex could not open its window: ' "$1" | tail -n1 | cut -d: -f1)
+  last_box_at=$(grep -n ':Ret  user32.MessageBoxA()' "$1" | tail -n1 | cut -d: -f1)
+  [ -n "$reason_at" ] && [ -n "$last_box_at" ] && [ "$reason_at" -gt "$last_box_at" ] || return 1
+  grep '^Quorvex could not open its window: ' "$1" | tail -n1 | sed 's/^Quorvex could not open its window: //'
+}
 # rejected LOG CALL: true when the relay log shows CALL returning 0.
 rejected() { grep -q ":Ret  $2() retval=[0-9a-f]*00000000 " "$1"; }
 
@@ -459,7 +468,8 @@ elif ! rejected "$tmp/relay" user32.CreateWindowExA; then fail "the window was c
 elif difference=$(calls_differ "$(python3 tools/relay_calls.py "$tmp/relay")" "${no_display_calls[@]}"); then
   fail "$difference"
 elif [ "$(grep -c '^error?!: ' "$tmp/relay")" != "$(echo "$texts" | wc -l)" ]; then fail "the unshown boxes are not on stderr"
-else pass "exit code $code after $elapsed ms; boxes: $(echo "$texts" | paste -sd"|")"; fi
+elif ! reason=$(reason_follows_boxes "$tmp/relay"); then fail "no reason line on stderr after the boxes"
+else pass "exit code $code after $elapsed ms; boxes: $(echo "$texts" | paste -sd"|"); reason: $reason"; fi
 # Its desktop process came up without a display; the next case needs a fresh one.
 stop_wine
 
@@ -511,7 +521,8 @@ no_gl_case() {
     if [ "$code" = timeout ] || [ "$code" = 0 ]; then fail "exit code '$code' after the boxes"
     elif difference=$(calls_differ "$(python3 tools/relay_calls.py "$tmp/relay")" "${no_gl_calls[@]}"); then
       fail "$difference"
-    else pass "exit code $code after boxes, each dismissed with Return: $(printf '%s\n' "${expected[@]}" | paste -sd"|")"; fi
+    elif ! reason=$(reason_follows_boxes "$tmp/relay"); then fail "no reason line on stderr after the boxes"
+    else pass "exit code $code after boxes, each dismissed with Return: $(printf '%s\n' "${expected[@]}" | paste -sd"|"); reason: $reason"; fi
   fi
   stop_xvfb
 }

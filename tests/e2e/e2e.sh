@@ -112,6 +112,10 @@ no_display)
   [ "$code" != 124 ] || fail "it hung without a display"
   [ "$code" != 0 ] || fail "a failed start reported success"
   grep -q 'error?!: Failed To register the window class!' "$tmp/out" || fail "no error message"
+  # After the box's text, the reason: no display, and the variables that were looked at.
+  expected_reason='Quorvex could not open its window: there is no display to show the window on'
+  expected_reason+=' (DISPLAY is not set, WAYLAND_DISPLAY is not set, SDL_VIDEODRIVER is not set)'
+  [ "$(tail -n1 "$tmp/out")" = "$expected_reason" ] || fail "the last line is not the reason"
   echo "exit code $code after $elapsed ms"
   ;;
 *)

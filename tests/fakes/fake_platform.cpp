@@ -34,7 +34,11 @@ std::vector<std::string> fake_calls_starting(const std::string& prefix)
 static bool record(const std::string& call, const std::string& step)
 {
     fake.calls.push_back(call);
-    return fake.fail.count(step) == 0;
+    if (fake.fail.count(step) != 0) {
+        fake.last_error = step + " refused";
+        return false;
+    }
+    return true;
 }
 
 static const char* handle_name(const void* handle)
@@ -130,6 +134,7 @@ bool platform_delete_context(PlatformContext* rc)
 {
     bool ok = record(std::string("delete_context ") + handle_name(rc), "delete_context");
     // As on a native system, deleting no context is an error.
+    if (ok && rc == nullptr) fake.last_error = "no context to delete";
     return ok && rc != nullptr;
 }
 
@@ -212,6 +217,14 @@ void platform_swap_buffers(PlatformDc* dc)
 void platform_sleep(unsigned milliseconds)
 {
     fake.calls.push_back("sleep " + std::to_string(milliseconds));
+}
+
+const char* platform_last_error()
+{
+    // Recorded, so a test sees when the reason is asked for: right after the
+    // failed step, before the teardown's own failures replace it.
+    fake.calls.push_back("last_error");
+    return fake.last_error.c_str();
 }
 
 void platform_exit_process(int code)

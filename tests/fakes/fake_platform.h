@@ -16,6 +16,7 @@ struct FakePlatform {
     WindowProcedure procedure = nullptr;
     std::string title;
     int cursor_hidden = 0;            // ShowCursor-style counter: hides minus shows
+    std::string last_error;           // "<step> refused" after each failed step
 };
 
 extern FakePlatform fake;

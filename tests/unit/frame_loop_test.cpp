@@ -75,12 +75,16 @@ TEST(StartUp, AFailedWindowEndsTheProcessWithAFailureStatusAfterItsBox)
 {
     fake_reset();
     fake.fail = {"register_class"};
+    // The reason line is written before the end; the fake lists its calls at the end.
     EXPECT_EXIT(start_up(), ::testing::ExitedWithCode(1),
-                "^register_class OpenGL\nbox error\\?! Failed To register the window class!\nexit 1\n$");
+                "^Quorvex could not open its window: register_class refused\n"
+                "register_class OpenGL\nlast_error\n"
+                "box error\\?! Failed To register the window class!\nexit 1\n$");
 
     fake_reset();
     fake.fail = {"create_context"};
     EXPECT_EXIT(start_up(), ::testing::ExitedWithCode(1),
+                "^Quorvex could not open its window: create_context refused\n(.*\n)*"
                 "box error\\?! Unable To create an OpenGL rendering context\nexit 1\n$");
 }
 

@@ -46,6 +46,12 @@ Calls concat(Calls a, const Calls& b)
     return a;
 }
 
+// The one line a failed creation leaves on standard error after its boxes.
+std::string reason_line(const std::string& reason)
+{
+    return "Quorvex could not open its window: " + reason + "\n";
+}
+
 }  // namespace
 
 TEST_F(WindowLifecycle, SuccessMakesEveryStepInOrderAndKeepsTheHandles)
@@ -73,9 +79,11 @@ TEST_F(WindowLifecycle, SuccessMakesEveryStepInOrderAndKeepsTheHandles)
 TEST_F(WindowLifecycle, ClassRegistrationFailureShowsOneBoxAndTearsNothingDown)
 {
     fake.fail = {"register_class"};
+    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(window_create(800, 600, 32, true));
-    EXPECT_EQ(fake.calls,
-              (Calls{"register_class OpenGL", "box error?! Failed To register the window class!"}));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), reason_line("register_class refused"));
+    EXPECT_EQ(fake.calls, (Calls{"register_class OpenGL", "last_error",
+                                 "box error?! Failed To register the window class!"}));
 }
 
 TEST_F(WindowLifecycle, FailedDisplaySwitchFallsBackToAFramedWindowWithTheCursor)
@@ -110,11 +118,15 @@ TEST_F(WindowLifecycle, WindowedCreationNeverTouchesTheDisplayOrCursor)
 TEST_F(WindowLifecycle, WindowCreationFailureShowsItsBoxBeforeTheTeardown)
 {
     fake.fail = {"create_window"};
+    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(window_create(800, 600, 32, true));
+    // The teardown's own failure (no context to delete) does not replace the reason.
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), reason_line("create_window refused"));
     Calls expected = {"register_class OpenGL",
                       "change_display_mode 800x600x32",
                       "show_cursor 0",
                       create_fullscreen,
+                      "last_error",
                       "box error?! Unable To create window!",
                       "restore_display_mode",
                       "show_cursor 1",
@@ -140,11 +152,17 @@ TEST_P(WindowLateFailure, TearsDownThenShowsItsBox)
 {
     const LateFailure& failure = GetParam();
     fake.fail = {failure.step};
+    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(window_create(800, 600, 32, true));
+    // The reason is the failed step's, taken before the teardown fails on the
+    // missing context.
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              reason_line(std::string(failure.step) + " refused"));
 
     Calls expected = {"register_class OpenGL", "change_display_mode 800x600x32", "show_cursor 0",
                       create_fullscreen, "get_dc window"};
     expected = concat(expected, failure.reached);
+    expected.push_back("last_error");
     Calls teardown = teardown_without_context(true);
     if (std::string(failure.step) == "get_dc") {
         // No device context: nothing to release.
@@ -172,11 +190,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WindowLifecycle, ActivationFailureReleasesTheRealContextWithoutComplaint)
 {
     fake.fail = {"make_current"};
+    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(window_create(800, 600, 32, true));
-    Calls expected = {"make_current dc rc",        "restore_display_mode", "show_cursor 1",
-                      "make_current dc null",      "delete_context rc",    "release_dc window dc",
-                      "destroy_window window",     "post_quit 0",          "unregister_class OpenGL"};
-    EXPECT_EQ(Calls(fake.calls.end() - 10, fake.calls.end() - 1), expected);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), reason_line("make_current refused"));
+    Calls expected = {"make_current dc rc",     "last_error",           "restore_display_mode",
+                      "show_cursor 1",          "make_current dc null", "delete_context rc",
+                      "release_dc window dc",   "destroy_window window", "post_quit 0",
+                      "unregister_class OpenGL"};
+    EXPECT_EQ(Calls(fake.calls.end() - 11, fake.calls.end() - 1), expected);
     EXPECT_EQ(fake.calls.back(), "box error?! Unable To activate OpenGL rendering context");
     EXPECT_EQ(fake_calls_starting("box").size(), 1u);
 }

@@ -1,0 +1,61 @@
+# install.cmake -- what `cmake --install` puts where: the programs, their manual
+# pages, the menu entry, icons, AppStream metainfo, README, copyright and changelog. Nothing
+# else: no tests, benchmarks, libraries or headers.
+include(GNUInstallDirs)
+
+# The reverse-DNS name the desktop entry, the icons and the metainfo share.
+set(QUORVEX_APP_ID io.github.quorvex.quorvex)
+
+# The manual pages carry the project's version; gzip -n leaves out the time
+# stamp, so the pages are the same bytes on every build.
+if(NOT WIN32)
+  find_program(QUORVEX_GZIP gzip REQUIRED)
+  set(quorvex_man_files)
+  foreach(page quorvex.1 quorvex-capture.1)
+    configure_file(${PROJECT_SOURCE_DIR}/man/${page}.in ${PROJECT_BINARY_DIR}/man/${page} @ONLY)
+    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.gz
+      COMMAND ${QUORVEX_GZIP} -9 -n -k -f ${PROJECT_BINARY_DIR}/man/${page}
+      DEPENDS ${PROJECT_SOURCE_DIR}/man/${page}.in
+      COMMENT "Compressing the manual page ${page}" VERBATIM)
+    list(APPEND quorvex_man_files ${PROJECT_BINARY_DIR}/man/${page}.gz)
+  endforeach()
+  # The release history, in the form Debian's tools read.
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog ${PROJECT_BINARY_DIR}/doc/changelog COPYONLY)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/doc/changelog.gz
+    COMMAND ${QUORVEX_GZIP} -9 -n -k -f ${PROJECT_BINARY_DIR}/doc/changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+    COMMENT "Compressing the changelog" VERBATIM)
+  add_custom_target(quorvex_docs ALL DEPENDS ${quorvex_man_files} ${PROJECT_BINARY_DIR}/doc/changelog.gz)
+endif()
+
+# The programs are made further down the top-level file than this one is
+# included, so their rules are set once it has been read to the end.
+function(quorvex_install_rules)
+  if(WIN32)
+    # The zip's layout: the program and its two documents side by side.
+    install(TARGETS quorvex RUNTIME DESTINATION .)
+    install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+    return()
+  endif()
+
+  install(TARGETS quorvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(TARGET quorvex-capture)
+    install(TARGETS quorvex-capture RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+  install(FILES ${quorvex_man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+  set(packaging ${PROJECT_SOURCE_DIR}/packaging)
+  install(FILES ${packaging}/${QUORVEX_APP_ID}.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${packaging}/${QUORVEX_APP_ID}.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  foreach(size 48 128 256)
+    install(FILES ${packaging}/icons/quorvex-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${QUORVEX_APP_ID}.png)
+  endforeach()
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${packaging}/copyright
+                ${PROJECT_BINARY_DIR}/doc/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endfunction()
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL quorvex_install_rules)
