@@ -138,11 +138,18 @@ TEST_F(CaptureTool, ShortRangeWritesExactlyThoseFramesAsCompletePngs)
     for (const std::string& name : names_in(work / "shots" / "a")) {
         EXPECT_EQ(decode_frame(work / "shots" / "a" / name).size(), std::size_t{width * height * 3});
     }
-    // Not a terminal: no progress line, just the summary.
-    EXPECT_EQ(run.errors.rfind("quorvex-capture: 5 frames rendered in ", 0), std::size_t{0})
+    // Not a terminal: no progress line, just the summary. Frame 1 is passed over:
+    // frame 2 is drawn for the state frame 3 inherits.
+    EXPECT_EQ(run.errors.rfind("quorvex-capture: 4 frames rendered in ", 0), std::size_t{0})
         << run.errors;
     EXPECT_TRUE(run.errors.ends_with(" fps), 3 written to shots/a\n")) << run.errors;
     EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+
+    // Quiet: nothing on standard error, the same files.
+    run = run_tool(work, {"--frames", "3..5", "--out", "shots/b", "-q"});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(names_in(work / "shots" / "b"), names_in(work / "shots" / "a"));
 }
 
 TEST_F(CaptureTool, DefaultDirectoryAndFrameListWithGaps)
@@ -305,6 +312,9 @@ TEST_F(CaptureTool, BadInputGivesOneLineANonZeroStatusAndNoFile)
          "cannot create a file in '" + (root / "missing").string() +
              "': No such file or directory"},
         {{"--frames", "1..2", "--y4m", "/dev/full"}, 1,
+         "cannot write '/dev/full': No space left on device"},
+        // Quiet drops the progress line and the summary, never an error.
+        {{"-q", "--frames", "1..2", "--y4m", "/dev/full"}, 1,
          "cannot write '/dev/full': No space left on device"},
     };
     for (const Case& c : cases) {

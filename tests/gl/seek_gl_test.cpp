@@ -1,0 +1,125 @@
+// seek_gl_test.cpp -- a capture that seeks draws the same pictures as one that draws every frame
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/frame_loop.h"
+#include "app/gl_window.h"
+#include "capture/frame_seek.h"
+#include "platform/platform.h"
+#include "tests/gl/render_checks.h"
+
+namespace {
+
+// Two whole cycles of both scenes, every frame.
+constexpr std::int32_t every_frame_up_to = 2 * capture_cycle_frames;
+// Far in: a change into Scene B, the white change back into Scene A, and a
+// frame in each scene, several thousand frames after start-up.
+const std::int32_t far_frames[] = {3751, 4092, 4434, 5000};
+
+// FNV-1a over every byte of the picture: equal pictures give equal values, and
+// a picture that differs anywhere gives another value all but surely.
+std::uint64_t picture_hash()
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (std::uint8_t byte : read_picture().rgba) {
+        hash = (hash ^ byte) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// quorvex-capture's start-up in a window and GL context of its own, as each
+// capture process has: nothing an earlier run left carries over.
+void fresh_start_up()
+{
+    if (app.rc) {
+        window_teardown(true);
+    }
+    start_up();
+}
+
+// Frames 1 to `last` as quorvex-capture steps through them for `selected`;
+// returns each selected frame's picture hash and counts the frames drawn.
+std::map<std::int32_t, std::uint64_t> capture_hashes(const std::vector<FrameRange>& selected,
+                                                     bool seek, std::int32_t* drawn)
+{
+    fresh_start_up();
+    std::map<std::int32_t, std::uint64_t> hashes;
+    std::size_t range = 0;
+    *drawn = 0;
+    for (std::int32_t frame = 1; frame <= selected.back().last; ++frame) {
+        if (!advance_capture_frame(selected, seek, frame)) {
+            continue;
+        }
+        *drawn += 1;
+        while (selected[range].last < frame) {
+            ++range;
+        }
+        if (frame >= selected[range].first) {
+            hashes[frame] = picture_hash();
+        }
+        platform_swap_buffers(app.dc);
+    }
+    return hashes;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+// Every frame of two cycles, each from a start-up of its own, and a few far
+// frames, each compared with the same frame of one unbroken run from frame 1;
+// then one capture that seeks across several gaps.
+TEST(Seek, EachFrameComesOutAsInAnUnbrokenRun)
+{
+    std::vector<FrameRange> all = {{1, every_frame_up_to}};
+    for (std::int32_t frame : far_frames) {
+        all.push_back({frame, frame});
+    }
+    auto start = std::chrono::steady_clock::now();
+    std::int32_t drawn = 0;
+    const std::map<std::int32_t, std::uint64_t> unbroken = capture_hashes(all, false, &drawn);
+    ASSERT_EQ(drawn, all.back().last);
+    ASSERT_EQ(unbroken.size(), all.size() - 1 + every_frame_up_to);
+    std::printf("unbroken run of %d frames: %.1f s\n", drawn, seconds_since(start));
+
+    start = std::chrono::steady_clock::now();
+    int differing = 0;
+    for (const FrameRange& range : all) {
+        for (std::int32_t frame = range.first; frame <= range.last; ++frame) {
+            std::vector<FrameRange> alone = {{frame, frame}};
+            auto seeking = capture_hashes(alone, true, &drawn);
+            // The frame itself and the lead-in before it, nothing else.
+            EXPECT_EQ(drawn, std::min(frame, 1 + seek_lead_in_frames)) << "frame " << frame;
+            EXPECT_EQ(drawn, capture_drawn_frame_count(alone, true)) << "frame " << frame;
+            if (seeking.at(frame) != unbroken.at(frame) && differing++ < 10) {
+                ADD_FAILURE() << "frame " << frame << " differs when seeking to it";
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    std::printf("%zu seeks: %.1f s\n", unbroken.size(), seconds_since(start));
+
+    // One capture of several ranges seeks across each gap from where the last
+    // range ended; its count of frames drawn is what the progress line counts to.
+    const std::vector<FrameRange> ranges = {{2, 3}, {5, 5}, {9, 12}, {340, 342}, {1000, 1000},
+                                            {far_frames[1], far_frames[1]}};
+    auto seeking = capture_hashes(ranges, true, &drawn);
+    // 1..3, 4..5, 8..12, 339..342, 999..1000 and the far frame with the one before.
+    EXPECT_EQ(drawn, 3 + 2 + 5 + 4 + 2 + 2);
+    EXPECT_EQ(capture_drawn_frame_count(ranges, true), drawn);
+    EXPECT_EQ(capture_drawn_frame_count(ranges, false), far_frames[1]);
+    ASSERT_EQ(seeking.size(), std::size_t{12});
+    for (auto [frame, hash] : seeking) {
+        EXPECT_EQ(hash, unbroken.at(frame)) << "frame " << frame << " of several ranges";
+    }
+}
