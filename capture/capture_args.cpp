@@ -24,9 +24,9 @@ static const char usage_text[] =
     "  --best         compress the PNG files as far as possible (slower)\n"
     "  --null         render the frames but read back and write nothing, to\n"
     "                 time the rendering alone\n"
-    "  --no-seek      draw every frame from frame 1 on; by default a frame that is\n"
-    "                 not written and not right before one that is only moves the\n"
-    "                 animation on, which gives the same pictures sooner\n"
+    "  --no-seek      draw every frame from frame 1 on; by default only the frames\n"
+    "                 written and the one before each are drawn, the others just\n"
+    "                 move the animation on (the same pictures, sooner)\n"
     "  -q, --quiet    show no progress line and no summary; errors are still shown\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
@@ -34,9 +34,12 @@ static const char usage_text[] =
     "Files appear only when complete. On any error the tool says why on one line\n"
     "and exits with status 1 (2 for a bad command line).\n"
     "\n"
-    "Video files, with ffmpeg (H.264 in MP4, VP9 in WebM):\n"
-    "  quorvex-capture --y4m - | ffmpeg -i - -c:v libx264 -crf 18 quorvex.mp4\n"
-    "  quorvex-capture --y4m - | ffmpeg -i - -c:v libvpx-vp9 -crf 32 -b:v 0 quorvex.webm\n";
+    "Video files with ffmpeg, H.264 in MP4 and VP9 in WebM (the colour tags say\n"
+    "what the stream holds, so players convert it back as it was made):\n"
+    "  quorvex-capture --y4m - | ffmpeg -i - -c:v libx264 -crf 18 \\\n"
+    "      -colorspace smpte170m -color_range tv quorvex.mp4\n"
+    "  quorvex-capture --y4m - | ffmpeg -i - -c:v libvpx-vp9 -crf 32 -b:v 0 \\\n"
+    "      -colorspace smpte170m -color_range tv quorvex.webm\n";
 
 const char* capture_usage()
 {

@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libpng-dev
   xvfb xfonts-base xdotool x11-utils libx11-dev
   clang libclang-rt-14-dev libfreetype-dev
+  ffmpeg
 )
 
 missing=()
