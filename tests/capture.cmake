@@ -18,7 +18,7 @@ add_dependencies(capture_tool_tests quorvex-capture)
 set_tests_properties(capture_tool_tests PROPERTIES RUN_SERIAL TRUE)
 
 # Seeking against drawing every frame: each frame of two cycles and a few far
-# ones, each from a start-up of its own, against one unbroken run to frame 5000.
+# ones, against one unbroken run to frame 3000.
 qv_test(NAME capture_seek_gl_test LABEL gl TIMEOUT 900
   SOURCES gl/seek_gl_test.cpp ${PROJECT_SOURCE_DIR}/capture/frame_seek.cpp
   LIBS qv_gl_context qv_render_checks)

@@ -82,7 +82,8 @@ double seconds_since(std::chrono::steady_clock::time_point start)
 // three drawn, the third passed over), some frames and a few far ones each by
 // a capture of that frame alone from a start-up of its own, as a capture
 // process makes it; each is compared with the same frame of one unbroken run
-// from frame 1. About 3 minutes on llvmpipe.
+// from frame 1. About 4 minutes on llvmpipe on two busy cores, half of it the
+// unbroken run.
 TEST(Seek, EachFrameComesOutAsInAnUnbrokenRun)
 {
     std::vector<FrameRange> all = {{1, every_frame_up_to}};
