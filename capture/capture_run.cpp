@@ -322,8 +322,8 @@ int run_capture(const CaptureOptions& options)
         auto now = std::chrono::steady_clock::now();
         if (show_progress && (now - shown > std::chrono::milliseconds(100) || frame == last)) {
             shown = now;
-            std::string line =
-                format_progress(drawn, to_draw, std::chrono::duration<double>(now - started).count());
+            std::string line = format_progress(
+                drawn, to_draw, std::chrono::duration<double>(now - started).count());
             // Back to the line's start, and clear what a longer line left.
             std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
             std::fflush(stderr);

@@ -325,7 +325,8 @@ TEST_F(CaptureTool, VideoToolsReadTheStreamAsWritten)
 
     ASSERT_EQ(run_tool(work, {"--frames", "330..359", "--y4m", "clip.y4m", "--fps", "30000/1001",
                               "-q"}).status, 0);
-    const std::string expected = "width=800\nheight=600\nr_frame_rate=30000/1001\nnb_read_frames=30\n";
+    const std::string expected =
+        "width=800\nheight=600\nr_frame_rate=30000/1001\nnb_read_frames=30\n";
     EXPECT_EQ(probe(work / "clip.y4m"), "codec_name=rawvideo\n" + expected);
 
     shell_output(tool + " -q " + frames + " --fps 30000/1001 --y4m - | ffmpeg -v error -i - "
@@ -347,8 +348,8 @@ TEST_F(CaptureTool, VideoToolsReadTheStreamAsWritten)
     // Decoded with exact rounding and full chroma interpolation, so the figures
     // measure the stream's colours, not a fast converter's shortcuts.
     const std::string rgb = shell_output(
-        "ffmpeg -v error -i " + dir + "lossless.mp4' -sws_flags bicubic+accurate_rnd+full_chroma_int "
-        "-f rawvideo -pix_fmt rgb24 -");
+        "ffmpeg -v error -i " + dir + "lossless.mp4' " +
+        "-sws_flags bicubic+accurate_rnd+full_chroma_int -f rawvideo -pix_fmt rgb24 -");
     ASSERT_EQ(run_tool(work, {"--frames", "330..359", "--out", "png", "-q"}).status, 0);
     const std::size_t rgb_bytes = std::size_t{width} * height * 3;
     ASSERT_EQ(rgb.size(), count * rgb_bytes);
@@ -366,7 +367,8 @@ TEST_F(CaptureTool, VideoToolsReadTheStreamAsWritten)
         ASSERT_EQ(png.size(), rgb_bytes);
         double sum[3] = {0, 0, 0};
         for (std::size_t k = 0; k < rgb_bytes; ++k) {
-            sum[k % 3] += std::abs(int{static_cast<std::uint8_t>(rgb[i * rgb_bytes + k])} - int{png[k]});
+            const int decoded = static_cast<std::uint8_t>(rgb[i * rgb_bytes + k]);
+            sum[k % 3] += std::abs(decoded - int{png[k]});
         }
         for (int c = 0; c < 3; ++c) {
             const double mean = sum[c] / (width * height);

@@ -126,7 +126,8 @@ TEST(Seek, EachFrameComesOutAsInAnUnbrokenRun)
 
     // Alone after start-up: the first frames, both scene changes, the last
     // frame of the second cycle and the far frames.
-    std::vector<std::int32_t> alone = {2, 3, 4, 12, 340, 341, 342, 681, 682, 683, every_frame_up_to};
+    std::vector<std::int32_t> alone = {2,   3,   4,   12,  340,
+                                       341, 342, 681, 682, 683, every_frame_up_to};
     alone.insert(alone.end(), std::begin(far_frames), std::end(far_frames));
     for (std::int32_t frame : alone) {
         differing += expect_unbroken({{frame, frame}}, "alone");
