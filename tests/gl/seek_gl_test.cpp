@@ -10,7 +10,6 @@
 
 #include "app/app_state.h"
 #include "app/frame_loop.h"
-#include "app/gl_window.h"
 #include "capture/frame_seek.h"
 #include "platform/platform.h"
 #include "tests/gl/render_checks.h"
@@ -35,11 +34,15 @@ std::uint64_t picture_hash()
 }
 
 // quorvex-capture's start-up in a window and GL context of its own, as each
-// capture process has: nothing an earlier run left carries over.
+// capture process has: no GL state an earlier run left carries over. SDL's
+// video subsystem stays up in between (start-up only takes another reference
+// to it), so the GL driver is not unloaded and loaded again each time.
 void fresh_start_up()
 {
     if (app.rc) {
-        window_teardown(true);
+        platform_make_current(app.dc, nullptr);
+        platform_delete_context(app.rc);
+        platform_destroy_window(app.window);
     }
     start_up();
 }
