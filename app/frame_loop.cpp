@@ -63,7 +63,25 @@ void draw_logo_overlay()
     glDisable(GL_TEXTURE_2D);
 }
 
-void draw_frame_body()
+// The scenes take turns: 75 clock units of Scene A, then 75 of Scene B.
+static bool scene_a_showing(float scene_time)
+{
+    return truncate_to_int(scene_time) % 150 < 75;
+}
+
+// The fade quad takes the level from before the step; it is never clamped, so
+// it sinks far below 0 in Scene A and rises back through 1 in Scene B.
+static void step_fade(bool scene_a)
+{
+    if (scene_a) {
+        app.fade_level -= fade_step;
+    } else {
+        app.fade_level += fade_step;
+    }
+}
+
+// Everything a frame draws, after the clock's step.
+static void draw_frame_body()
 {
     app.frame_count += 1;
 
@@ -73,33 +91,44 @@ void draw_frame_body()
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 
-    // The fade quad takes the level from before the step; it is never clamped,
-    // so it sinks far below 0 in Scene A and rises back through 1 in Scene B.
-    std::int32_t phase = truncate_to_int(app.scene_time) % 150;
-    if (phase < 75) {
+    bool scene_a = scene_a_showing(app.scene_time);
+    if (scene_a) {
         draw_scene_a(app.scene_time);
-        draw_fade_quad(1.0f, app.fade_level);
-        app.fade_level -= fade_step;
     } else {
         draw_scene_b(app.scene_time);
-        draw_fade_quad(1.0f, app.fade_level);
-        app.fade_level += fade_step;
     }
+    draw_fade_quad(1.0f, app.fade_level);
+    step_fade(scene_a);
 
     draw_logo_overlay();
 }
 
-void present_next_frame()
+void draw_next_frame()
 {
     app.scene_time += scene_time_step;
+    draw_frame_body();
+}
 
+void skip_next_frame()
+{
+    // draw_next_frame's arithmetic, operation for operation in single
+    // precision, so that the sums carry the same rounding.
+    app.scene_time += scene_time_step;
+    app.frame_count += 1;
+    step_fade(scene_a_showing(app.scene_time));
+}
+
+void present_next_frame()
+{
     // At most one message a frame, so a flood of messages cannot stall drawing.
-    // A key press or close request ends the process inside the dispatch.
+    // A key press or close request ends the process inside the dispatch. The
+    // window procedure does not read the clock, so taking the message before
+    // the clock's step changes nothing it sees.
     if (platform_peek_message(&app.message)) {
         platform_dispatch_message(&app.message);
     }
 
-    draw_frame_body();
+    draw_next_frame();
     platform_swap_buffers(app.dc);
 }
 

@@ -14,15 +14,22 @@ constexpr float fade_step = 0.049999997f;
 // window layer's message boxes) when the window cannot be created.
 void start_up();
 
-// Everything a frame draws, after the clock and the message pump: frame counter,
-// clear, scene, fade and its step, logo. Does not present.
-void draw_frame_body();
+// The step every frame is drawn by: the clock's step, then everything the frame
+// draws (frame counter, clear, scene, fade and its step, logo). No message, no
+// pause, no presentation: the demo's loop adds those around it; quorvex-capture
+// and the GL frame test call it as it is.
+void draw_next_frame();
 
-// One frame up to its presentation: clock, at most one message, the frame
-// body, swap. run_frame without the pause; benchmarks time it.
+// Passes over the next frame without drawing it: the clock, the frame counter
+// and the fade level change exactly as draw_next_frame changes them, bit for
+// bit, and the GL is not touched. Used by quorvex-capture to seek.
+void skip_next_frame();
+
+// One frame up to its presentation: at most one message, draw_next_frame,
+// swap. run_frame without the pause; benchmarks time it.
 void present_next_frame();
 
-// One frame: clock, at most one message, clear, scene, fade, logo, present, sleep.
+// One frame: at most one message, clock, clear, scene, fade, logo, present, sleep.
 // Tests call it directly.
 void run_frame();
 

@@ -3,31 +3,43 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 static const char usage_text[] =
     "Usage: quorvex-capture [--frames LIST] [--out DIR]\n"
-    "       quorvex-capture [--frames LIST] --y4m FILE [--fps N]\n"
+    "       quorvex-capture [--frames LIST] --y4m FILE [--fps RATE]\n"
     "Renders frames of the Quorvex demo headless, exactly as the demo shows them,\n"
     "and writes them as PNG images or as one YUV4MPEG2 video stream.\n"
     "\n"
     "  --frames LIST  frames to write, counted from 1: FIRST..LAST, a single N, or\n"
     "                 several of these separated by commas (default 1..682, one\n"
-    "                 whole cycle of both scenes); every frame up to the last one\n"
-    "                 is rendered, since each frame builds on the ones before\n"
+    "                 whole cycle of both scenes)\n"
     "  --out DIR      write DIR/frame-NNNNNN.png, 800x600 RGB (default\n"
     "                 ./quorvex-frames; created if missing)\n"
     "  --y4m FILE     write a YUV4MPEG2 stream instead, 4:2:0 with JPEG chroma\n"
     "                 siting (C420jpeg), BT.601 limited range; '-' is standard\n"
     "                 output\n"
-    "  --fps N        frame rate in the stream header (default 60)\n"
+    "  --fps RATE     frame rate in the stream header, N or N/D frames a second:\n"
+    "                 25, 60, 30000/1001 (default 60)\n"
     "  --best         compress the PNG files as far as possible (slower)\n"
     "  --null         render the frames but read back and write nothing, to\n"
     "                 time the rendering alone\n"
+    "  --no-seek      draw every frame from frame 1 on; by default only the frames\n"
+    "                 written and the one before each are drawn, the others just\n"
+    "                 move the animation on (the same pictures, sooner)\n"
+    "  -q, --quiet    show no progress line and no summary; errors are still shown\n"
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
     "Files appear only when complete. On any error the tool says why on one line\n"
-    "and exits with status 1 (2 for a bad command line).\n";
+    "and exits with status 1 (2 for a bad command line).\n"
+    "\n"
+    "Video files with ffmpeg, H.264 in MP4 and VP9 in WebM (the colour tags say\n"
+    "what the stream holds, so players convert it back as it was made):\n"
+    "  quorvex-capture --y4m - | ffmpeg -i - -c:v libx264 -crf 18 \\\n"
+    "      -colorspace smpte170m -color_range tv quorvex.mp4\n"
+    "  quorvex-capture --y4m - | ffmpeg -i - -c:v libvpx-vp9 -crf 32 -b:v 0 \\\n"
+    "      -colorspace smpte170m -color_range tv quorvex.webm\n";
 
 const char* capture_usage()
 {
@@ -122,16 +134,36 @@ bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, 
     return true;
 }
 
-static bool parse_fps(const std::string& text, std::int32_t* fps, std::string* error)
+// One term of a frame rate: decimal digits only, 1 to capture_max_rate_term.
+static bool parse_rate_term(const std::string& text, std::int32_t* term)
 {
-    bool digits = !text.empty() && text.size() <= 4 &&
-                  std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    int value = digits ? std::stoi(text) : 0;
-    if (value < 1 || value > 1000) {
-        *error = "invalid frame rate '" + text + "' (expected a whole number from 1 to 1000)";
+    if (text.empty() || text.size() > 7 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return false;
     }
-    *fps = value;
+    std::int32_t value = std::stoi(text);
+    if (value < 1 || value > capture_max_rate_term) {
+        return false;
+    }
+    *term = value;
+    return true;
+}
+
+bool parse_frame_rate(const std::string& text, FrameRate* rate, std::string* error)
+{
+    std::size_t slash = text.find('/');
+    FrameRate parsed{0, 1};
+    bool ok = parse_rate_term(text.substr(0, slash), &parsed.numerator) &&
+              (slash == std::string::npos ||
+               parse_rate_term(text.substr(slash + 1), &parsed.denominator));
+    // In 64 bits: both terms may be up to a million.
+    if (!ok || std::int64_t{parsed.numerator} > std::int64_t{1000} * parsed.denominator) {
+        *error = "invalid frame rate '" + text +
+                 "' (expected N or N/D, whole numbers, at most 1000 frames a second)";
+        return false;
+    }
+    std::int32_t common = std::gcd(parsed.numerator, parsed.denominator);
+    *rate = FrameRate{parsed.numerator / common, parsed.denominator / common};
     return true;
 }
 
@@ -167,6 +199,14 @@ ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions*
         }
         if (arg == "--best") {
             parsed.best = true;
+            continue;
+        }
+        if (arg == "--no-seek") {
+            parsed.seek = false;
+            continue;
+        }
+        if (arg == "-q" || arg == "--quiet") {
+            parsed.quiet = true;
             continue;
         }
 
@@ -211,7 +251,7 @@ ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions*
             parsed.y4m_path = value;
             y4m_given = true;
         } else {
-            if (!parse_fps(value, &parsed.fps, error)) {
+            if (!parse_frame_rate(value, &parsed.fps, error)) {
                 return args_error;
             }
             fps_given = true;

@@ -23,13 +23,26 @@ enum CaptureOutput : int {
     capture_output_none = 2,  // render and read back, write nothing (timing)
 };
 
+// Frames a second as a ratio in lowest terms, as a video stream's header holds
+// it: 30000/1001 for NTSC's 29.97.
+struct FrameRate {
+    std::int32_t numerator;     // 1 to capture_max_rate_term
+    std::int32_t denominator;   // 1 to capture_max_rate_term
+};
+
+// The largest numerator or denominator --fps takes; the rate itself is at most
+// 1000 frames a second.
+constexpr std::int32_t capture_max_rate_term = 1000000;
+
 struct CaptureOptions {
     std::vector<FrameRange> frames;   // sorted, non-overlapping, non-adjacent
     CaptureOutput output = capture_output_png;
     std::string out_dir = "quorvex-frames";
     std::string y4m_path;
-    std::int32_t fps = 60;
-    bool best = false;   // PNG files as small as zlib makes them, not as fast
+    FrameRate fps = {60, 1};
+    bool best = false;    // PNG files as small as zlib makes them, not as fast
+    bool seek = true;     // pass over frames nothing selected needs drawn (--no-seek: draw all)
+    bool quiet = false;   // no progress line and no summary; errors are still reported
 };
 
 enum ArgsResult : int {
@@ -50,6 +63,11 @@ ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions*
 // (malformed text, frame 0, a negative frame, an empty range, a frame above
 // capture_max_frame).
 bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, std::string* error);
+
+// Parses a frame rate: N or N/D, whole numbers from 1 to capture_max_rate_term,
+// at most 1000 frames a second. Returns it in lowest terms, or false with a
+// one-line message in `error` naming the text.
+bool parse_frame_rate(const std::string& text, FrameRate* rate, std::string* error);
 
 // The usage text --help prints, ending in a newline.
 const char* capture_usage();

@@ -19,6 +19,7 @@
 
 #include "app/app_state.h"
 #include "app/frame_loop.h"
+#include "capture/frame_seek.h"
 #include "capture/output_file.h"
 #include "capture/png_writer.h"
 #include "capture/progress.h"
@@ -259,7 +260,8 @@ int run_capture(const CaptureOptions& options)
 
     OutputFile stream;
     if (options.output == capture_output_y4m) {
-        std::string header = y4m_stream_header(capture_width, capture_height, options.fps);
+        std::string header = y4m_stream_header(capture_width, capture_height,
+                                               options.fps.numerator, options.fps.denominator);
         if (!output_open(options.y4m_path, &stream, &error) ||
             !output_write(&stream, header.data(), header.size(), &error)) {
             output_abandon(&stream);
@@ -276,18 +278,24 @@ int run_capture(const CaptureOptions& options)
     std::thread writer(run_writer, &options, &stream);
     std::vector<std::uint8_t> renderer_encoded;
 
-    const bool show_progress = isatty(STDERR_FILENO) != 0;
+    const bool show_progress = !options.quiet && isatty(STDERR_FILENO) != 0;
     const std::int32_t last = options.frames.back().last;
+    const std::int32_t to_draw = capture_drawn_frame_count(options.frames, options.seek);
     const auto started = std::chrono::steady_clock::now();
     auto shown = started;
     std::size_t range = 0;
-    std::int32_t rendered = 0;
+    std::int32_t rendered = 0;   // the last frame drawn or passed over
+    std::int32_t drawn = 0;
 
     for (std::int32_t frame = 1; frame <= last && !interrupted_by; ++frame) {
-        // Every frame is drawn, written or not: the clock, the fade level and the
-        // GL state each frame leaves behind carry into the next.
-        app.scene_time += scene_time_step;
-        draw_frame_body();
+        // Each frame builds on the ones before: a frame that is not drawn still
+        // moves the clock and the fade level on (frame_seek.cpp says why that
+        // leaves the pictures as they are).
+        if (!advance_capture_frame(options.frames, options.seek, frame)) {
+            rendered = frame;
+            continue;
+        }
+        drawn += 1;
 
         while (options.frames[range].last < frame) {
             ++range;
@@ -314,8 +322,8 @@ int run_capture(const CaptureOptions& options)
         auto now = std::chrono::steady_clock::now();
         if (show_progress && (now - shown > std::chrono::milliseconds(100) || frame == last)) {
             shown = now;
-            std::string line =
-                format_progress(frame, last, std::chrono::duration<double>(now - started).count());
+            std::string line = format_progress(
+                drawn, to_draw, std::chrono::duration<double>(now - started).count());
             // Back to the line's start, and clear what a longer line left.
             std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
             std::fflush(stderr);
@@ -358,6 +366,8 @@ int run_capture(const CaptureOptions& options)
     std::string destination = options.output == capture_output_png ? options.out_dir
                               : stream.is_stdout                    ? "standard output"
                                                                     : options.y4m_path;
-    report(format_summary(rendered, shared.written, destination, elapsed));
+    if (!options.quiet) {
+        report(format_summary(drawn, shared.written, destination, elapsed));
+    }
     return 0;
 }

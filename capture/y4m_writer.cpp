@@ -7,10 +7,11 @@
 #include <emmintrin.h>
 #endif
 
-std::string y4m_stream_header(int width, int height, int fps)
+std::string y4m_stream_header(int width, int height, int fps_numerator, int fps_denominator)
 {
     return "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F" +
-           std::to_string(fps) + ":1 Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n";
+           std::to_string(fps_numerator) + ":" + std::to_string(fps_denominator) +
+           " Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n";
 }
 
 std::size_t y4m_frame_size(int width, int height)

@@ -5,10 +5,11 @@
 #include <cstdint>
 #include <string>
 
-// The stream header line: size, `fps`:1 frames per second, progressive, square
-// pixels, 4:2:0 with JPEG chroma siting (each chroma sample centred on its 2x2
-// luma block), tagged as limited range for readers that look. Ends in "\n".
-std::string y4m_stream_header(int width, int height, int fps);
+// The stream header line: size, `fps_numerator`:`fps_denominator` frames per
+// second, progressive, square pixels, 4:2:0 with JPEG chroma siting (each
+// chroma sample centred on its 2x2 luma block), tagged as limited range for
+// readers that look. Ends in "\n".
+std::string y4m_stream_header(int width, int height, int fps_numerator, int fps_denominator);
 
 // The line in front of every frame's planes.
 constexpr char y4m_frame_header[] = "FRAME\n";

@@ -16,3 +16,12 @@ add_dependencies(capture_tool_tests quorvex-capture)
 # It renders for seconds on every core; beside the timed end-to-end cases (a key
 # press must end the program within a second) it would starve them.
 set_tests_properties(capture_tool_tests PROPERTIES RUN_SERIAL TRUE)
+
+# Seeking against drawing every frame: each frame of two cycles and a few far
+# ones, against one unbroken run to frame 3000.
+qv_test(NAME capture_seek_gl_test LABEL gl TIMEOUT 900
+  SOURCES gl/seek_gl_test.cpp ${PROJECT_SOURCE_DIR}/capture/frame_seek.cpp
+  LIBS qv_gl_context qv_render_checks)
+# Its renderer keeps every core busy for minutes: beside the timed end-to-end
+# cases it would starve them.
+set_tests_properties(capture_seek_gl_test PROPERTIES RUN_SERIAL TRUE)

@@ -10,6 +10,7 @@ packages=(
   xvfb xfonts-base xdotool x11-utils libx11-dev
   clang libclang-rt-14-dev libfreetype-dev
   dpkg-dev lintian desktop-file-utils appstream groff icoutils
+  ffmpeg
 )
 
 missing=()

@@ -24,15 +24,14 @@ Rgb rgb(const Picture& picture, int x, int y)
     return {c[0], c[1], c[2]};
 }
 
-// One frame as run_frame makes it (the clock, one message, the body, the
-// swap), with the picture read before the swap; the 2 ms sleep is left out.
+// One frame as run_frame makes it (one message, the frame step, the swap),
+// with the picture read before the swap; the 2 ms sleep is left out.
 Picture run_frame_and_read()
 {
-    app.scene_time += scene_time_step;
     if (platform_peek_message(&app.message)) {
         platform_dispatch_message(&app.message);
     }
-    draw_frame_body();
+    draw_next_frame();
     Picture picture = read_picture();
     platform_swap_buffers(app.dc);
     return picture;

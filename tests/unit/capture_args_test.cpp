@@ -3,6 +3,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "capture/capture_args.h"
@@ -43,7 +44,10 @@ TEST(CaptureArgs, DefaultsAreOneWholeCycleOfPngsIntoQuorvexFrames)
     EXPECT_EQ(ranges_of(parsed.options), (Ranges{{1, 682}}));
     EXPECT_EQ(parsed.options.output, capture_output_png);
     EXPECT_EQ(parsed.options.out_dir, "quorvex-frames");
-    EXPECT_EQ(parsed.options.fps, 60);
+    EXPECT_EQ(parsed.options.fps.numerator, 60);
+    EXPECT_EQ(parsed.options.fps.denominator, 1);
+    EXPECT_TRUE(parsed.options.seek);
+    EXPECT_FALSE(parsed.options.quiet);
 }
 
 TEST(CaptureArgs, FramesTakeRangesSingleFramesAndListsInEitherSpelling)
@@ -71,9 +75,23 @@ TEST(CaptureArgs, OutputsAndRate)
     ASSERT_EQ(y4m.result, args_run);
     EXPECT_EQ(y4m.options.output, capture_output_y4m);
     EXPECT_EQ(y4m.options.y4m_path, "-");
-    EXPECT_EQ(y4m.options.fps, 30);
+    EXPECT_EQ(y4m.options.fps.numerator, 30);
+    EXPECT_EQ(y4m.options.fps.denominator, 1);
+
+    // A ratio, as NTSC rates need; kept in lowest terms, as the stream header wants it.
+    for (auto [text, numerator, denominator] :
+         {std::tuple{"30000/1001", 30000, 1001}, {"24000/1001", 24000, 1001}, {"50/2", 25, 1},
+          {"1000000/1000", 1000, 1}, {"1/1000000", 1, 1000000}, {"1000", 1000, 1}}) {
+        Parsed rate = parse({"--y4m=-", "--fps", text});
+        ASSERT_EQ(rate.result, args_run) << text << ": " << rate.error;
+        EXPECT_EQ(rate.options.fps.numerator, numerator) << text;
+        EXPECT_EQ(rate.options.fps.denominator, denominator) << text;
+    }
 
     EXPECT_EQ(parse({"--null"}).options.output, capture_output_none);
+    EXPECT_FALSE(parse({"--null", "--no-seek"}).options.seek);
+    EXPECT_TRUE(parse({"-q"}).options.quiet);
+    EXPECT_TRUE(parse({"--quiet", "--y4m", "-"}).options.quiet);
     EXPECT_FALSE(out.options.best);
     EXPECT_TRUE(parse({"--best", "--out", "docs"}).options.best);
 }
@@ -125,6 +143,15 @@ TEST(CaptureArgs, BadInputIsRefusedWithItsReason)
         {{"--y4m", "v.y4m", "--fps", "0"}, "invalid frame rate '0'"},
         {{"--y4m", "v.y4m", "--fps", "29.97"}, "invalid frame rate"},
         {{"--y4m", "v.y4m", "--fps", "-5"}, "invalid frame rate"},
+        {{"--y4m", "v.y4m", "--fps", "30000/0"}, "invalid frame rate '30000/0'"},
+        {{"--y4m", "v.y4m", "--fps", "0/1"}, "invalid frame rate"},
+        {{"--y4m", "v.y4m", "--fps", "1001/1"}, "at most 1000 frames a second"},
+        {{"--y4m", "v.y4m", "--fps", "1000001/1001"}, "invalid frame rate"},
+        {{"--y4m", "v.y4m", "--fps", "30/"}, "invalid frame rate"},
+        {{"--y4m", "v.y4m", "--fps", "/2"}, "invalid frame rate"},
+        {{"--y4m", "v.y4m", "--fps", "30/1/1"}, "invalid frame rate"},
+        {{"--y4m", "v.y4m", "--fps", "30:1"}, "invalid frame rate"},
+        {{"--y4m", "v.y4m", "--fps", "30/ 1"}, "invalid frame rate"},
     };
     for (const Case& c : cases) {
         std::vector<const char*> argv{"quorvex-capture"};

@@ -150,9 +150,9 @@ TEST(CapturePng, RefusesAnEmptyImage)
 
 TEST(CaptureY4m, HeaderNamesSizeRateAndChromaLayout)
 {
-    EXPECT_EQ(y4m_stream_header(800, 600, 60),
+    EXPECT_EQ(y4m_stream_header(800, 600, 60, 1),
               "YUV4MPEG2 W800 H600 F60:1 Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n");
-    EXPECT_EQ(y4m_stream_header(800, 600, 25).find("F25:1"), std::size_t{20});
+    EXPECT_EQ(y4m_stream_header(800, 600, 30000, 1001).find("F30000:1001 "), std::size_t{20});
     EXPECT_EQ(y4m_frame_size(800, 600), std::size_t{720000});
 }
 

@@ -176,6 +176,38 @@ TEST_F(FrameLoop, TheClockStandsStillOnceItsStepNoLongerCounts)
     EXPECT_EQ(app.scene_time, 4194304.0f);
 }
 
+// A capture seeks by passing over frames: the clock, the fade level and the
+// frame counter must come out bit for bit as drawing those frames leaves them,
+// through every scene change up to frame 100000.
+TEST_F(FrameLoop, SkippingFramesStepsTheStateExactlyAsDrawingThem)
+{
+    struct Steps {
+        std::uint32_t scene_time_bits;
+        std::uint32_t fade_level_bits;
+        std::int32_t frame_count;
+        bool operator==(const Steps&) const = default;
+    };
+    auto steps = [] {
+        return Steps{std::bit_cast<std::uint32_t>(app.scene_time),
+                     std::bit_cast<std::uint32_t>(app.fade_level), app.frame_count};
+    };
+    std::vector<Steps> drawn;
+    for (int n = 1; n <= 100000; ++n) {
+        draw_next_frame();
+        drawn.push_back(steps());
+    }
+    EXPECT_EQ(render_calls.size(), 2u * 100000u);  // a scene and the fade each frame
+
+    fake_reset();
+    start_up();
+    render_calls.clear();
+    for (int n = 1; n <= 100000; ++n) {
+        skip_next_frame();
+        ASSERT_TRUE(steps() == drawn[static_cast<std::size_t>(n - 1)]) << "frame " << n;
+    }
+    EXPECT_TRUE(render_calls.empty());
+}
+
 TEST_F(FrameLoop, EachFrameTakesOneMessageThenPresentsAndSleeps)
 {
     fake.queue = {message(msg_null), message(0x0201)};
