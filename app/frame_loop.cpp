@@ -14,12 +14,19 @@
 
 void start_up()
 {
-    app = AppState{};
-    app.frame_count = 1;
-    if (!window_create(800, 600, 32, true)) {
+    if (!try_start_up()) {
         // The window layer has shown why. Going on would leave a process that no
         // input can end, and a failure must not look like success.
         platform_exit_process(1);
+    }
+}
+
+bool try_start_up()
+{
+    app = AppState{};
+    app.frame_count = 1;
+    if (!window_create(800, 600, 32, true)) {
+        return false;
     }
     setup_render_state();
     app.torus_list = generate_torus(32, 24, 18.0f, 15.0f, 0);
@@ -27,6 +34,7 @@ void start_up()
     // Wiped by the first clear, but its blend function is the one the first
     // frame's Scene A inherits.
     draw_fade_quad(1.0f, 1.0f);
+    return true;
 }
 
 std::int32_t truncate_to_int(float value)

@@ -14,6 +14,11 @@ constexpr float fade_step = 0.049999997f;
 // window layer's message boxes) when the window cannot be created.
 void start_up();
 
+// start_up without its exit: false, after the window layer's boxes and teardown,
+// when the window cannot be created. The capture tool calls it to report such a
+// failure its own way.
+bool try_start_up();
+
 // Everything a frame draws, after the clock and the message pump: frame counter,
 // clear, scene, fade and its step, logo. Does not present.
 void draw_frame_body();

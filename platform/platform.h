@@ -115,6 +115,10 @@ void platform_set_window_title(PlatformWindow* window, const char* text);
 // once, after writing "caption: text" to standard error, where none can be shown).
 void platform_message_box(const char* text, const char* caption);
 
+// The platform's own text for why its last step failed ("" when it has none).
+// Valid until the next platform call.
+const char* platform_last_error();
+
 // Presents the back buffer of `dc`.
 void platform_swap_buffers(PlatformDc* dc);
 void platform_sleep(unsigned milliseconds);
