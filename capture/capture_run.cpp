@@ -297,7 +297,10 @@ int run_capture(const CaptureOptions& options)
     // reported below, on one line, with the reason the platform gives.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("EGL_LOG_LEVEL", "fatal", 0);
-    if (!try_start_up()) {
+    report_driver_crashes(true);
+    const bool context_made = try_start_up();
+    report_driver_crashes(false);
+    if (!context_made) {
         const StartupError& failure = first_startup_error();
         report("cannot create an OpenGL context: " +
                (failure.reason.empty() ? failure.text : failure.reason));

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 
 #include <atomic>
 
@@ -59,6 +61,35 @@ void install_interrupt_handlers()
     }
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
+}
+
+static const int crash_signals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+static struct sigaction crash_dispositions[std::size(crash_signals)];
+
+static void on_driver_crash(int signal_number)
+{
+    // Only async-signal-safe calls: the heap may be what failed.
+    static const char start[] = "quorvex-capture: cannot create an OpenGL context: the GL driver crashed (";
+    const char* name = sigdescr_np(signal_number);
+    ssize_t ignored = write(STDERR_FILENO, start, sizeof start - 1);
+    ignored = write(STDERR_FILENO, name, std::strlen(name));
+    ignored = write(STDERR_FILENO, ")\n", 2);
+    (void)ignored;
+    _exit(1);
+}
+
+void report_driver_crashes(bool on)
+{
+    for (std::size_t i = 0; i < std::size(crash_signals); ++i) {
+        if (on) {
+            struct sigaction action {};
+            action.sa_handler = on_driver_crash;
+            sigemptyset(&action.sa_mask);
+            sigaction(crash_signals[i], &action, &crash_dispositions[i]);
+        } else {
+            sigaction(crash_signals[i], &crash_dispositions[i], nullptr);
+        }
+    }
 }
 
 int interrupted_by()

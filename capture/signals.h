@@ -13,6 +13,13 @@ void install_interrupt_handlers();
 // created. Called by the capture just before it creates its first file.
 void defer_interrupts();
 
+// While the GL driver starts (nothing created yet), a crash inside it (some
+// drivers dereference a failed allocation under an address-space limit) ends
+// the process with the line "quorvex-capture: <what> (<signal>)" and status 1
+// instead of a core dump and no word. Off again after start-up: later crashes
+// are bugs to be seen as such.
+void report_driver_crashes(bool on);
+
 // The number of the first interrupt signal received; 0 while none has come.
 // Lock-free, so any thread may poll it between steps and in its waits.
 int interrupted_by();
