@@ -158,22 +158,24 @@ static std::string temporary_name(const std::string& dir, const std::string& nam
 static bool create_temporary(const std::string& dir, const std::string& name, OutputFile* file)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string path = dir + "/" + temporary_name(dir, name);
-        std::uint64_t id = enter_temporary(path);
+        // Everything that allocates comes before the file exists.
+        file->temp_path = dir + "/" + temporary_name(dir, name);
+        std::uint64_t id = enter_temporary(file->temp_path);
         if (id == 0) {
+            file->temp_path.clear();
             errno = EINTR;
             return false;
         }
-        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        int fd = open(file->temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
             mark_created(id);
             file->fd = fd;
-            file->temp_path = path;
             file->temp_id = id;
             return true;
         }
         int code = errno;
         forget_temporary(id);
+        file->temp_path.clear();
         errno = code;
         if (code != EEXIST) {
             return false;
@@ -261,7 +263,12 @@ static bool follow_links(const std::string& given, Destination* out, std::string
             return false;
         }
         std::string next(target.data(), static_cast<std::size_t>(length));
-        if (!next.empty() && next[0] != '/' && stat("/proc", &found) == 0) {
+        if (next.empty()) {
+            errno = ENOENT;
+            *error = failure("cannot write", given);
+            return false;
+        }
+        if (next[0] != '/' && stat("/proc", &found) == 0) {
             struct stat link_stat {};
             lstat(path.c_str(), &link_stat);
             if (link_stat.st_dev == found.st_dev) {
@@ -525,14 +532,20 @@ bool write_whole_file(const std::string& path, const void* data, std::size_t siz
                       std::string* error)
 {
     OutputFile file;
-    if (!output_open(path, &file, error)) {
-        return false;
-    }
-    if (!output_write(&file, data, size, error)) {
+    try {
+        if (!output_open(path, &file, error)) {
+            return false;
+        }
+        if (!output_write(&file, data, size, error)) {
+            output_abandon(&file);
+            return false;
+        }
+        return output_finish(&file, error);
+    } catch (...) {
+        // A message that could not be allocated: nothing may stay behind.
         output_abandon(&file);
-        return false;
+        throw;
     }
-    return output_finish(&file, error);
 }
 
 // Folders prepare_output_dir made, deepest last.

@@ -39,7 +39,7 @@ struct RunSetup {
     int stdout_fd = -1;                       // when set, standard output is this descriptor
     rlim_t file_size_limit = RLIM_INFINITY;   // bytes any one file may grow to
     rlim_t address_space_limit = RLIM_INFINITY;
-    bool standard_closed = false;   // started with descriptors 0, 1 and 2 closed
+    bool stderr_closed = false;     // started with standard error closed
     bool hangup_ignored = false;    // as under nohup
     bool as_nobody = false;         // as user and group 65534 (when run as root)
     std::vector<std::string> environment;   // NAME=VALUE, added
@@ -65,9 +65,7 @@ pid_t start_tool(const fs::path& dir, const std::vector<std::string>& args, cons
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
             _exit(126);
         }
-        if (setup.standard_closed) {
-            close(0);
-            close(1);
+        if (setup.stderr_closed) {
             close(2);
         }
         // Past the limit a write fails with EFBIG, as on a full disk, once the
@@ -638,13 +636,13 @@ TEST_F(CaptureTool, OutputsThatAreNotPlainFilesAreWrittenWhereTheyLead)
     EXPECT_EQ(names_in(root / "shut"), (std::vector<std::string>{"open.y4m"}));
 }
 
-// Started with standard input, output and error closed: whatever prints to
-// stderr (here the dynamic loader, binding each symbol on first use) must not
-// land in the file that would otherwise get descriptor 0, 1 or 2.
-TEST_F(CaptureTool, ClosedStandardDescriptorsKeepWhatLibrariesPrintOutOfTheVideo)
+// Started with standard error closed: whatever prints to stderr (here the
+// dynamic loader, binding each symbol on first use) must not land in the file
+// that would otherwise get descriptor 2.
+TEST_F(CaptureTool, ClosedStandardErrorKeepsWhatLibrariesPrintOutOfTheVideo)
 {
     RunSetup closed;
-    closed.standard_closed = true;
+    closed.stderr_closed = true;
     closed.environment = {"LD_DEBUG=bindings"};
     ToolRun run = run_tool(work, {"--frames", "1..2", "--y4m", "clip.y4m"}, closed);
     EXPECT_EQ(run.status, 0);
