@@ -263,15 +263,21 @@ static void report(const std::string& text)
            std::chrono::steady_clock::now() < give_up) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    bool writer_stopped = true;
     if (writer->joinable()) {
-        if (shared.writer_done) {
+        writer_stopped = shared.writer_done;
+        if (writer_stopped) {
             writer->join();
         } else {
             writer->detach();
         }
     }
     remove_all_temporaries();
-    output_abandon(stream);
+    if (writer_stopped) {
+        // Otherwise the writer may still hold the stream; its temporary is
+        // gone with the others, and the process ends in a moment.
+        output_abandon(stream);
+    }
     remove_created_dirs();
     if (show_progress) {
         std::fprintf(stderr, "\n");
