@@ -3,6 +3,8 @@
 
 #include <GL/gl.h>
 
+#include <cstdio>
+
 #include "app/app_state.h"
 #include "app/gl_window.h"
 #include "geometry/torus.h"
@@ -14,12 +16,24 @@
 
 void start_up()
 {
+    if (!try_start_up()) {
+        // The boxes say which step failed; this line, after them, says why, so a
+        // user whose demo will not start learns it from the terminal. Going on
+        // would leave a process that no input can end.
+        const char* reason = window_failure_reason();
+        std::fprintf(stderr, "Quorvex could not open its window: %s\n",
+                     reason[0] != '\0' ? reason : "the system gave no reason");
+        std::fflush(stderr);
+        platform_exit_process(1);
+    }
+}
+
+bool try_start_up()
+{
     app = AppState{};
     app.frame_count = 1;
     if (!window_create(800, 600, 32, true)) {
-        // The window layer has shown why. Going on would leave a process that no
-        // input can end, and a failure must not look like success.
-        platform_exit_process(1);
+        return false;
     }
     setup_render_state();
     app.torus_list = generate_torus(32, 24, 18.0f, 15.0f, 0);
@@ -27,6 +41,7 @@ void start_up()
     // Wiped by the first clear, but its blend function is the one the first
     // frame's Scene A inherits.
     draw_fade_quad(1.0f, 1.0f);
+    return true;
 }
 
 std::int32_t truncate_to_int(float value)

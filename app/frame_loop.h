@@ -20,6 +20,11 @@ void start_up();
 // and the GL frame test call it as it is.
 void draw_next_frame();
 
+// start_up without its exit: false, after the window layer's boxes and teardown,
+// when the window cannot be created. The capture tool calls it to report such a
+// failure its own way.
+bool try_start_up();
+
 // Passes over the next frame without drawing it: the clock, the frame counter
 // and the fade level change exactly as draw_next_frame changes them, bit for
 // bit, and the GL is not touched. Used by quorvex-capture to seek.

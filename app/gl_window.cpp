@@ -4,7 +4,6 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cstdio>
 #include <string>
 
 #include "app/app_state.h"
@@ -19,26 +18,26 @@ static void error_box(const char* text)
     platform_message_box(text, "error?!");
 }
 
-// The boxes say which step failed; this line, after them, says why, so a user
-// whose demo will not start learns it from the terminal.
-static void report_reason(const std::string& reason)
+// Why the last creation failed, in the platform's words at the failing step:
+// the boxes and the teardown after it make platform calls that replace the text.
+static std::string failure_reason;
+
+const char* window_failure_reason()
 {
-    std::fprintf(stderr, "Quorvex could not open its window: %s\n",
-                 reason.empty() ? "the system gave no reason" : reason.c_str());
-    std::fflush(stderr);
+    return failure_reason.c_str();
 }
 
 bool window_create(std::int32_t width, std::int32_t height, std::uint8_t color_bits,
                    bool fullscreen)
 {
     const PixelFormatRequest format = {color_bits, 16, true};
+    failure_reason.clear();
 
     // Each reason is taken at its failing step: the boxes and the teardown that
     // follow make platform calls of their own.
     if (!platform_register_class(class_name, window_procedure)) {
-        std::string reason = platform_last_error();
+        failure_reason = platform_last_error();
         error_box("Failed To register the window class!");
-        report_reason(reason);
         return false;
     }
 
@@ -60,53 +59,47 @@ bool window_create(std::int32_t width, std::int32_t height, std::uint8_t color_b
     app.window = platform_create_window(class_name, window_title, style, 0, 0, width, height,
                                         &format);
     if (!app.window) {
-        std::string reason = platform_last_error();
+        failure_reason = platform_last_error();
         error_box("Unable To create window!");
         window_teardown(fullscreen);
-        report_reason(reason);
         return false;
     }
 
     app.dc = platform_get_dc(app.window);
     if (!app.dc) {
-        std::string reason = platform_last_error();
+        failure_reason = platform_last_error();
         window_teardown(fullscreen);
         error_box("Unable to get device context!");
-        report_reason(reason);
         return false;
     }
 
     int pixel_format = platform_choose_pixel_format(app.dc, &format);
     if (pixel_format == 0) {
-        std::string reason = platform_last_error();
+        failure_reason = platform_last_error();
         window_teardown(fullscreen);
         error_box("Unable To find a suitable pixel format");
-        report_reason(reason);
         return false;
     }
 
     if (!platform_set_pixel_format(app.dc, pixel_format, &format)) {
-        std::string reason = platform_last_error();
+        failure_reason = platform_last_error();
         window_teardown(fullscreen);
         error_box("Unable To set required pixel format");
-        report_reason(reason);
         return false;
     }
 
     app.rc = platform_create_context(app.dc);
     if (!app.rc) {
-        std::string reason = platform_last_error();
+        failure_reason = platform_last_error();
         window_teardown(fullscreen);
         error_box("Unable To create an OpenGL rendering context");
-        report_reason(reason);
         return false;
     }
 
     if (!platform_make_current(app.dc, app.rc)) {
-        std::string reason = platform_last_error();
+        failure_reason = platform_last_error();
         window_teardown(fullscreen);
         error_box("Unable To activate OpenGL rendering context");
-        report_reason(reason);
         return false;
     }
 

@@ -13,7 +13,7 @@ static const char usage_text[] =
     "\n"
     "  --frames LIST  frames to write, counted from 1: FIRST..LAST, a single N, or\n"
     "                 several of these separated by commas (default 1..682, one\n"
-    "                 whole cycle of both scenes)\n"
+    "                 whole cycle of both scenes; the highest frame is 999999)\n"
     "  --out DIR      write DIR/frame-NNNNNN.png, 800x600 RGB (default\n"
     "                 ./quorvex-frames; created if missing)\n"
     "  --y4m FILE     write a YUV4MPEG2 stream instead, 4:2:0 with JPEG chroma\n"
@@ -31,8 +31,14 @@ static const char usage_text[] =
     "  -h, --help     show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
-    "Files appear only when complete. On any error the tool says why on one line\n"
-    "and exits with status 1 (2 for a bad command line).\n"
+    "Files appear only when complete: each is written under a temporary name and\n"
+    "renamed, through symbolic links, keeping an existing file's mode; devices,\n"
+    "FIFOs and descriptors such as /dev/stdout are written in place. On any error\n"
+    "the tool says why on one line and exits with status 1 (2 for a bad command\n"
+    "line), leaving nothing half-written. SIGINT, SIGTERM and SIGHUP stop it\n"
+    "within a second, remove what was half-written, and end it by that same\n"
+    "signal (a shell shows status 130, 143 or 129); a signal ignored when it\n"
+    "started (under nohup, say) stays ignored.\n"
     "\n"
     "Video files with ffmpeg, H.264 in MP4 and VP9 in WebM (the colour tags say\n"
     "what the stream holds, so players convert it back as it was made):\n"
@@ -46,7 +52,9 @@ const char* capture_usage()
     return usage_text;
 }
 
-// A frame number: decimal digits only, 1 to capture_max_frame.
+// A frame number: decimal digits only, 1 to capture_max_frame. Any run of
+// digits is a number, however long: past the limit it is out of range, not
+// malformed.
 static bool parse_frame_number(const std::string& text, const std::string& item,
                                std::int32_t* frame, std::string* error)
 {
@@ -54,14 +62,14 @@ static bool parse_frame_number(const std::string& text, const std::string& item,
         *error = "negative frame in '" + item + "': frames are counted from 1";
         return false;
     }
-    if (text.empty() || text.size() > 9 ||
+    if (text.empty() ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         *error = "malformed frame range '" + item + "' (expected FIRST..LAST or N)";
         return false;
     }
     std::int64_t value = 0;
     for (char c : text) {
-        value = value * 10 + (c - '0');
+        value = std::min<std::int64_t>(value * 10 + (c - '0'), std::int64_t{capture_max_frame} + 1);
     }
     if (value == 0) {
         *error = "frame 0 in '" + item + "': frames are counted from 1";
@@ -219,6 +227,11 @@ ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions*
             name = arg.substr(0, equals);
             value = arg.substr(equals + 1);
             has_value = true;
+        }
+        if (has_value && (name == "--help" || name == "--version" || name == "--null" ||
+                          name == "--best")) {
+            *error = "option '" + name + "' takes no value (see --help)";
+            return args_error;
         }
         if (name != "--frames" && name != "--out" && name != "--y4m" && name != "--fps") {
             *error = "unknown option '" + name + "' (see --help)";

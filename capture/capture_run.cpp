@@ -4,16 +4,17 @@
 #include <GL/gl.h>
 #include <pthread.h>
 #include <sched.h>
-#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -23,6 +24,8 @@
 #include "capture/output_file.h"
 #include "capture/png_writer.h"
 #include "capture/progress.h"
+#include "capture/signals.h"
+#include "capture/startup_errors.h"
 #include "capture/y4m_writer.h"
 #include "platform/platform.h"
 
@@ -46,29 +49,13 @@ static struct {
     bool failed = false;     // the writer hit an error: `error` says which
     std::string error;
     std::int32_t written = 0;
+    std::atomic<bool> writer_done{false};   // read without the lock after an interrupt
 } shared;
 
-static volatile std::sig_atomic_t interrupted_by = 0;
-
-static void on_interrupt(int signal_number)
-{
-    interrupted_by = signal_number;
-}
-
-static void install_signal_handlers()
-{
-    // Installed before SDL starts, which then leaves them in place. A stopped
-    // capture removes its unfinished file instead of leaving it behind.
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-    // A reader that goes away shows as a failed write (EPIPE), reported like any other.
-    signal(SIGPIPE, SIG_IGN);
-}
+// No wait on another thread is longer than this without a look at the
+// interrupt flag: a signal reaches whichever thread it reaches, and nothing
+// may be left waiting for a partner that has stopped.
+static constexpr auto wait_step = std::chrono::milliseconds(50);
 
 static std::string frame_path(const std::string& dir, std::int32_t frame)
 {
@@ -117,10 +104,18 @@ static void write_queued(const CaptureOptions& options, OutputFile* stream, Fram
                          bool skip, std::vector<std::uint8_t>* encoded)
 {
     std::string error;
-    bool ok = skip || write_frame(options, stream, *slot, encoded, &error);
+    bool ok = skip;
+    if (!skip) {
+        try {
+            ok = write_frame(options, stream, *slot, encoded, &error);
+        } catch (const std::bad_alloc&) {
+            error = "out of memory";
+        }
+    }
     {
         std::lock_guard<std::mutex> hold(shared.lock);
-        if (!ok && !shared.failed) {
+        // An empty message is an interrupt: the main thread reports that.
+        if (!ok && !error.empty() && !shared.failed) {
             shared.failed = true;
             shared.error = error;
         }
@@ -159,8 +154,11 @@ static void run_writer(const CaptureOptions* options, OutputFile* stream)
         bool skip = false;
         {
             std::unique_lock<std::mutex> hold(shared.lock);
-            shared.changed.wait(hold, [] { return !shared.queued.empty() || shared.no_more; });
-            if (shared.queued.empty()) {
+            while (shared.queued.empty() && !shared.no_more && interrupted_by() == 0) {
+                shared.changed.wait_for(hold, wait_step);
+            }
+            if (shared.queued.empty() || interrupted_by() != 0) {
+                shared.writer_done = true;
                 return;
             }
             slot = shared.queued.front();
@@ -171,7 +169,8 @@ static void run_writer(const CaptureOptions* options, OutputFile* stream)
     }
 }
 
-// A buffer to read the next frame into; null when a write has failed. Where
+// A buffer to read the next frame into; null when a write has failed or an
+// interrupt came. Where
 // every buffer holds a frame still to be written, the renderer writes the
 // oldest itself if it may, and otherwise waits for the writer.
 static FrameSlot* take_free_slot(const CaptureOptions& options, std::vector<std::uint8_t>* encoded)
@@ -180,11 +179,11 @@ static FrameSlot* take_free_slot(const CaptureOptions& options, std::vector<std:
         FrameSlot* oldest = nullptr;
         {
             std::unique_lock<std::mutex> hold(shared.lock);
-            shared.changed.wait(hold, [&] {
-                return !shared.free_slots.empty() || shared.failed ||
-                       (renderer_may_write(options) && !shared.queued.empty());
-            });
-            if (shared.failed) {
+            while (!(!shared.free_slots.empty() || shared.failed || interrupted_by() != 0 ||
+                     (renderer_may_write(options) && !shared.queued.empty()))) {
+                shared.changed.wait_for(hold, wait_step);
+            }
+            if (shared.failed || interrupted_by() != 0) {
                 return nullptr;
             }
             if (!shared.free_slots.empty()) {
@@ -210,7 +209,7 @@ static void help_drain(const CaptureOptions& options, std::vector<std::uint8_t>*
         bool skip = false;
         {
             std::lock_guard<std::mutex> hold(shared.lock);
-            if (shared.queued.empty()) {
+            if (shared.queued.empty() || interrupted_by() != 0) {
                 return;
             }
             slot = shared.queued.front();
@@ -242,43 +241,128 @@ static void report(const std::string& text)
     std::fflush(stderr);
 }
 
+// After an interrupt: the writer is woken and given a moment to drop its
+// file, but not waited for (it may be stuck behind busy cores at idle
+// priority); whatever it leaves is removed from here. Then the process dies by
+// the signal that asked.
+[[noreturn]] static void end_by_interrupt(std::thread* writer, OutputFile* stream,
+                                          std::int32_t next_frame, bool show_progress)
+{
+    shared.changed.notify_all();
+    if (writer->joinable()) {
+        // A thread at idle priority beside busy cores may wait seconds for its
+        // next turn, and the process is not gone (nor its death seen by the
+        // parent) until every thread has run to its end. Back at normal
+        // priority it ends at once; only privilege allows this (root, or
+        // CAP_SYS_NICE, or RLIMIT_NICE of 20), and without it the attempt
+        // fails harmlessly.
+        sched_param normal{};
+        pthread_setschedparam(writer->native_handle(), SCHED_OTHER, &normal);
+    }
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    while (writer->joinable() && !shared.writer_done &&
+           std::chrono::steady_clock::now() < give_up) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    bool writer_stopped = true;
+    if (writer->joinable()) {
+        writer_stopped = shared.writer_done;
+        if (writer_stopped) {
+            writer->join();
+        } else {
+            writer->detach();
+        }
+    }
+    remove_all_temporaries();
+    if (writer_stopped) {
+        // Otherwise the writer may still hold the stream; its temporary is
+        // gone with the others, and the process ends in a moment.
+        output_abandon(stream);
+    }
+    remove_created_dirs();
+    if (show_progress) {
+        std::fprintf(stderr, "\n");
+    }
+    report("interrupted at frame " + std::to_string(next_frame) + "; nothing half-written is left");
+    die_by_signal(interrupted_by());
+}
+
+static void fail(const std::string& error)
+{
+    std::lock_guard<std::mutex> hold(shared.lock);
+    if (!shared.failed) {
+        shared.failed = true;
+        shared.error = error;
+    }
+}
+
 int run_capture(const CaptureOptions& options)
 {
-    install_signal_handlers();
+    // The demo's own start-up, on a window nobody sees: the offscreen driver
+    // gives the same 800x600 surface and the same GL as the interactive program.
+    // The GL driver's own warnings stay quiet (unless asked for): a failure is
+    // reported below, on one line, with the reason the platform gives.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("EGL_LOG_LEVEL", "fatal", 0);
+    report_driver_crashes(true);
+    const bool context_made = try_start_up();
+    report_driver_crashes(false);
+    if (!context_made) {
+        const StartupError& failure = first_startup_error();
+        report("cannot create an OpenGL context: " +
+               (failure.reason.empty() ? failure.text : failure.reason));
+        return 1;
+    }
+    if (first_startup_error().raised) {
+        // A texture the demo could not make: its frames would not be the demo's.
+        report("cannot set up rendering: " + first_startup_error().text);
+        return 1;
+    }
 
-    // Checked before the demo starts, so a bad directory is reported at once.
+    // Nothing is created before the frames can be drawn.
+    OutputFile stream;
     std::string error;
+    std::thread writer;
+    const bool show_progress = !options.quiet && isatty(STDERR_FILENO) != 0;
+    defer_interrupts();
     if (options.output == capture_output_png && !prepare_output_dir(options.out_dir, &error)) {
         report(error);
         return 1;
     }
-
-    // The demo's own start-up, on a window nobody sees: the offscreen driver
-    // gives the same 800x600 surface and the same GL as the interactive program.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    start_up();
-
-    OutputFile stream;
-    if (options.output == capture_output_y4m) {
-        std::string header = y4m_stream_header(capture_width, capture_height,
-                                               options.fps.numerator, options.fps.denominator);
-        if (!output_open(options.y4m_path, &stream, &error) ||
-            !output_write(&stream, header.data(), header.size(), &error)) {
-            output_abandon(&stream);
-            report(error);
-            return 1;
+    std::vector<FrameSlot> slots;
+    try {
+        if (options.output == capture_output_y4m) {
+            std::string header = y4m_stream_header(capture_width, capture_height,
+                                                   options.fps.numerator, options.fps.denominator);
+            if (!output_open(options.y4m_path, &stream, &error) ||
+                !output_write(&stream, header.data(), header.size(), &error)) {
+                if (error.empty()) {
+                    end_by_interrupt(&writer, &stream, 1, false);
+                }
+                output_abandon(&stream);
+                report(error);
+                return 1;
+            }
         }
+        slots.resize(slot_count);
+        for (FrameSlot& slot : slots) {
+            slot.rgba.resize(static_cast<std::size_t>(capture_width) * capture_height * 4);
+            shared.free_slots.push_back(&slot);
+        }
+        writer = std::thread(run_writer, &options, &stream);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    } catch (const std::system_error& thread_error) {
+        error = "cannot start the writer thread: " + thread_error.code().message();
     }
-
-    std::vector<FrameSlot> slots(slot_count);
-    for (FrameSlot& slot : slots) {
-        slot.rgba.resize(static_cast<std::size_t>(capture_width) * capture_height * 4);
-        shared.free_slots.push_back(&slot);
+    if (!writer.joinable()) {
+        output_abandon(&stream);
+        remove_created_dirs();
+        report(error);
+        return 1;
     }
-    std::thread writer(run_writer, &options, &stream);
     std::vector<std::uint8_t> renderer_encoded;
 
-    const bool show_progress = !options.quiet && isatty(STDERR_FILENO) != 0;
     const std::int32_t last = options.frames.back().last;
     const std::int32_t to_draw = capture_drawn_frame_count(options.frames, options.seek);
     const auto started = std::chrono::steady_clock::now();
@@ -287,63 +371,77 @@ int run_capture(const CaptureOptions& options)
     std::int32_t rendered = 0;   // the last frame drawn or passed over
     std::int32_t drawn = 0;
 
-    for (std::int32_t frame = 1; frame <= last && !interrupted_by; ++frame) {
-        // Each frame builds on the ones before: a frame that is not drawn still
-        // moves the clock and the fade level on (frame_seek.cpp says why that
-        // leaves the pictures as they are).
-        if (!advance_capture_frame(options.frames, options.seek, frame)) {
-            rendered = frame;
-            continue;
-        }
-        drawn += 1;
+    try {
+        for (std::int32_t frame = 1; frame <= last && interrupted_by() == 0; ++frame) {
+            // Each frame builds on the ones before: a frame that is not drawn still
+            // moves the clock and the fade level on (frame_seek.cpp says why that
+            // leaves the pictures as they are).
+            if (!advance_capture_frame(options.frames, options.seek, frame)) {
+                rendered = frame;
+                continue;
+            }
+            drawn += 1;
 
-        while (options.frames[range].last < frame) {
-            ++range;
-        }
-        if (frame >= options.frames[range].first) {
-            if (options.output == capture_output_none) {
-                glFinish();
-            } else {
-                FrameSlot* slot = take_free_slot(options, &renderer_encoded);
-                if (!slot) {
-                    break;
+            while (options.frames[range].last < frame) {
+                ++range;
+            }
+            if (frame >= options.frames[range].first) {
+                if (options.output == capture_output_none) {
+                    glFinish();
+                } else {
+                    FrameSlot* slot = take_free_slot(options, &renderer_encoded);
+                    if (!slot) {
+                        break;
+                    }
+                    // The offscreen surface is single-buffered: the frame is read
+                    // before the swap.
+                    glReadPixels(0, 0, capture_width, capture_height, GL_RGBA, GL_UNSIGNED_BYTE,
+                                 slot->rgba.data());
+                    slot->frame = frame;
+                    queue_frame(slot);
                 }
-                // The offscreen surface is single-buffered: the frame is read
-                // before the swap.
-                glReadPixels(0, 0, capture_width, capture_height, GL_RGBA, GL_UNSIGNED_BYTE,
-                             slot->rgba.data());
-                slot->frame = frame;
-                queue_frame(slot);
+            }
+            platform_swap_buffers(app.dc);
+            rendered = frame;
+
+            auto now = std::chrono::steady_clock::now();
+            if (show_progress && (now - shown > std::chrono::milliseconds(100) || frame == last)) {
+                shown = now;
+                std::string line = format_progress(
+                    drawn, to_draw, std::chrono::duration<double>(now - started).count());
+                // Back to the line's start, and clear what a longer line left.
+                std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
+                std::fflush(stderr);
+            }
+            if (writer_failed()) {
+                break;
             }
         }
-        platform_swap_buffers(app.dc);
-        rendered = frame;
-
-        auto now = std::chrono::steady_clock::now();
-        if (show_progress && (now - shown > std::chrono::milliseconds(100) || frame == last)) {
-            shown = now;
-            std::string line = format_progress(
-                drawn, to_draw, std::chrono::duration<double>(now - started).count());
-            // Back to the line's start, and clear what a longer line left.
-            std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
-            std::fflush(stderr);
-        }
-        if (writer_failed()) {
-            break;
-        }
+    } catch (const std::bad_alloc&) {
+        fail("out of memory");
     }
 
+    if (interrupted_by() != 0) {
+        end_by_interrupt(&writer, &stream, rendered + 1, show_progress);
+    }
     {
         std::lock_guard<std::mutex> hold(shared.lock);
         shared.no_more = true;
     }
     shared.changed.notify_all();
     help_drain(options, &renderer_encoded);
+    // The writer ends once the queue is empty, or at once after an interrupt.
+    while (!shared.writer_done && interrupted_by() == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (interrupted_by() != 0) {
+        end_by_interrupt(&writer, &stream, rendered + 1, show_progress);
+    }
     writer.join();
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-    bool ok = !shared.failed && !interrupted_by;
+    bool ok = !shared.failed;
     error = shared.error;
     if (ok) {
         ok = output_finish(&stream, &error);
@@ -353,13 +451,8 @@ int run_capture(const CaptureOptions& options)
     if (show_progress) {
         std::fprintf(stderr, "\n");
     }
-
-    if (interrupted_by) {
-        report("interrupted at frame " + std::to_string(rendered + 1) +
-               "; nothing half-written is left");
-        return 128 + interrupted_by;
-    }
     if (!ok) {
+        remove_created_dirs();
         report(error);
         return 1;
     }

@@ -1,14 +1,27 @@
 // main.cpp -- quorvex-capture's entry point: the command line, then the capture
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "capture/capture_args.h"
 #include "capture/capture_run.h"
+#include "capture/output_file.h"
+#include "capture/signals.h"
 
 // --help and --version go to standard output; a failed write there (a full disk,
 // a closed pipe) is an error like any other.
+static bool stdout_was_closed = false;
+
 static int print_to_stdout(const std::string& text)
 {
+    if (stdout_was_closed) {
+        std::fprintf(stderr, "quorvex-capture: cannot write to standard output: Bad file descriptor\n");
+        return 1;
+    }
     if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "quorvex-capture: cannot write to standard output\n");
         return 1;
@@ -16,7 +29,28 @@ static int print_to_stdout(const std::string& text)
     return 0;
 }
 
-int main(int argc, char** argv)
+// A process started with standard input, output or error closed would hand
+// that number to the first file it opens, and whatever a library prints to
+// stderr would land in the video. Each closed one gets /dev/null instead.
+static void fill_closed_standard_descriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0) {
+            continue;
+        }
+        int null = open("/dev/null", O_RDWR);
+        if (null < 0) {
+            // Without /dev/null nothing that follows can be trusted with output.
+            _exit(1);
+        }
+        if (null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
+
+static int run(int argc, char** argv)
 {
     CaptureOptions options;
     std::string error;
@@ -31,8 +65,36 @@ int main(int argc, char** argv)
     case args_run:
         break;
     }
+    // Standard output stands in for a closed one only to keep other files off
+    // its number: a stream asked for there would go nowhere.
+    if (options.output == capture_output_y4m && options.y4m_path == "-" && stdout_was_closed) {
+        std::fprintf(stderr, "quorvex-capture: cannot write to standard output: Bad file descriptor\n");
+        return 1;
+    }
     // A plain return, not the platform's exit: that shuts SDL down and unloads
     // the GL driver, whose leftovers would then look like this program's leaks,
     // and an offscreen surface has no display mode to hand back.
+    install_interrupt_handlers();
     return run_capture(options);
+}
+
+int main(int argc, char** argv)
+{
+    stdout_was_closed = fcntl(STDOUT_FILENO, F_GETFD) < 0;
+    fill_closed_standard_descriptors();
+    // Failures deeper down are reported where they happen; this catches what
+    // is left (an allocation under a tight address-space limit), so that even
+    // then the tool ends with one line, status 1 and no temporary file.
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        remove_all_temporaries();
+        remove_created_dirs();
+        std::fprintf(stderr, "quorvex-capture: out of memory\n");
+    } catch (const std::exception& error) {
+        remove_all_temporaries();
+        remove_created_dirs();
+        std::fprintf(stderr, "quorvex-capture: %s\n", error.what());
+    }
+    return 1;
 }

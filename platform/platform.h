@@ -126,13 +126,12 @@ void platform_set_window_title(PlatformWindow* window, const char* text);
 // once, after writing "caption: text" to standard error, where none can be shown).
 void platform_message_box(const char* text, const char* caption);
 
+// The platform's own text for why its last step failed ("" when it has none).
+// Valid until the next platform call.
+const char* platform_last_error();
+
 // Presents the back buffer of `dc`.
 void platform_swap_buffers(PlatformDc* dc);
 void platform_sleep(unsigned milliseconds);
 // Ends the process with `code`, handing the display back first.
 [[noreturn]] void platform_exit_process(int code);
-
-// Why the last failed platform step failed, as one line of text for a person to
-// read (the system's own message where it gives one); an empty string when the
-// platform gives none. Valid until the next platform call.
-const char* platform_last_error();

@@ -1,11 +1,11 @@
 // platform_sdl.cpp -- the platform steps on SDL2 (X11, Wayland; offscreen for tests)
 #include <SDL.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/emulated_timer.h"
 #include "platform/platform.h"
+#include "platform/platform_sdl_internal.h"
 
 // Bit 29 of a key message's lParam: the Alt key was held.
 static constexpr std::intptr_t key_alt_held = std::intptr_t{1} << 29;
@@ -47,7 +47,7 @@ static SDL_Window* sdl_window(PlatformDc* dc)
     return reinterpret_cast<SDL_Window*>(dc);
 }
 
-static bool is_headless_driver(const char* name)
+bool sdl_is_headless_driver(const char* name)
 {
     return name && (SDL_strcasecmp(name, "offscreen") == 0 || SDL_strcasecmp(name, "dummy") == 0);
 }
@@ -97,7 +97,7 @@ bool platform_register_class(const char*, WindowProcedure procedure)
     // a caller that asks for a headless driver by name gets one.
     const char* driver = SDL_GetCurrentVideoDriver();
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-    if (is_headless_driver(driver) && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
+    if (sdl_is_headless_driver(driver) && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         note_no_display();
         return false;
@@ -379,27 +379,6 @@ void platform_post_quit_message(int)
 void platform_set_window_title(PlatformWindow* window, const char* text)
 {
     SDL_SetWindowTitle(sdl_window(window), text);
-}
-
-static bool can_show_box()
-{
-    if (is_headless_driver(SDL_GetCurrentVideoDriver()) ||
-        is_headless_driver(SDL_getenv("SDL_VIDEODRIVER"))) {
-        return false;
-    }
-    return is_set("DISPLAY") || is_set("WAYLAND_DISPLAY");
-}
-
-void platform_message_box(const char* text, const char* caption)
-{
-    // Nothing may wait on a box that nobody can see: without a display, or when
-    // the box itself fails (X11 boxes need core fonts), the text goes to stderr.
-    if (can_show_box() &&
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr) == 0) {
-        return;
-    }
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::fflush(stderr);
 }
 
 void platform_swap_buffers(PlatformDc* dc)

@@ -133,7 +133,12 @@ TEST(CaptureArgs, BadInputIsRefusedWithItsReason)
         {{"--frames", "-1..3"}, "negative frame"},
         {{"--frames", "2..-1"}, "negative frame"},
         {{"--frames", "1000000"}, "beyond the last frame"},
-        {{"--frames", "99999999999999999999"}, "malformed"},
+        // Past the limit, however many digits: one message, not "malformed".
+        {{"--frames", "99999999999999999999"}, "frame 99999999999999999999 is beyond the last frame supported, 999999"},
+        {{"--frames", "1..2147483647"}, "frame 2147483647 is beyond the last frame supported, 999999"},
+        {{"--frames", "1000000000"}, "frame 1000000000 is beyond the last frame supported, 999999"},
+        {{"--help=yes"}, "option '--help' takes no value"},
+        {{"--best=1"}, "option '--best' takes no value"},
         {{"--out", ""}, "empty output directory"},
         {{"--y4m", ""}, "empty video file name"},
         {{"--out", "d", "--y4m", "v.y4m"}, "cannot be used together"},

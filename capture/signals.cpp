@@ -1,0 +1,134 @@
+// signals.cpp -- the interrupt flag, its handler, and the death by the same signal
+#include "capture/signals.h"
+
+#include <dirent.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+#include <atomic>
+
+// Set from a signal handler and read by every thread: it must be lock-free to
+// be touched from a handler at all.
+static std::atomic<int> first_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+// Until the capture creates anything, an interrupt has nothing to clean up and
+// ends the process at once (start-up may take seconds on busy cores).
+static std::atomic<bool> deferred{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+static void on_interrupt(int signal_number)
+{
+    if (!deferred.load()) {
+        // The signal is blocked while its handler runs: raised again with its
+        // default action, it ends the process as the handler returns.
+        signal(signal_number, SIG_DFL);
+        raise(signal_number);
+        return;
+    }
+    // The first signal wins: the death at the end is by the signal that asked.
+    int none = 0;
+    first_signal.compare_exchange_strong(none, signal_number);
+}
+
+void defer_interrupts()
+{
+    deferred.store(true);
+}
+
+void install_interrupt_handlers()
+{
+    // No SA_RESTART would not be enough on its own: a process-directed signal
+    // reaches one thread, not the one that may be blocked. Instead no step of
+    // the capture blocks for long (opening a FIFO, writing to a pipe, waiting
+    // for a buffer all wake at least every 50 ms to look at the flag), and
+    // library calls may restart as they expect.
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction inherited {};
+        if (sigaction(signal_number, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaction(signal_number, &action, nullptr);
+    }
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+static const int crash_signals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+static struct sigaction crash_dispositions[std::size(crash_signals)];
+
+static void on_driver_crash(int signal_number)
+{
+    // Only async-signal-safe calls: the heap may be what failed.
+    static const char start[] = "quorvex-capture: cannot create an OpenGL context: the GL driver crashed (";
+    const char* name = sigdescr_np(signal_number);
+    ssize_t ignored = write(STDERR_FILENO, start, sizeof start - 1);
+    ignored = write(STDERR_FILENO, name, std::strlen(name));
+    ignored = write(STDERR_FILENO, ")\n", 2);
+    (void)ignored;
+    _exit(1);
+}
+
+void report_driver_crashes(bool on)
+{
+    for (std::size_t i = 0; i < std::size(crash_signals); ++i) {
+        if (on) {
+            struct sigaction action {};
+            action.sa_handler = on_driver_crash;
+            sigemptyset(&action.sa_mask);
+            sigaction(crash_signals[i], &action, &crash_dispositions[i]);
+        } else {
+            sigaction(crash_signals[i], &crash_dispositions[i], nullptr);
+        }
+    }
+}
+
+int interrupted_by()
+{
+    return first_signal.load();
+}
+
+// A process is gone, and its parent told, only once every one of its threads
+// has run to its end. A thread at low priority (the PNG writer at idle
+// priority, the GL driver's shader-cache thread at nice 19) may wait seconds
+// for a turn beside busy cores; back at normal priority each ends at once.
+// Raising a priority takes privilege (root, CAP_SYS_NICE or RLIMIT_NICE 20):
+// without it the calls fail and change nothing.
+static void restore_thread_priorities()
+{
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) {
+        return;
+    }
+    while (const dirent* entry = readdir(tasks)) {
+        pid_t thread = static_cast<pid_t>(std::atoi(entry->d_name));
+        if (thread > 0) {
+            sched_param normal{};
+            sched_setscheduler(thread, SCHED_OTHER, &normal);
+            setpriority(PRIO_PROCESS, static_cast<id_t>(thread), 0);
+        }
+    }
+    closedir(tasks);
+}
+
+void die_by_signal(int signal_number)
+{
+    restore_thread_priorities();
+    signal(signal_number, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal_number);
+    // Not reached: the default action of every interrupt signal ends the process.
+    _exit(128 + signal_number);
+}

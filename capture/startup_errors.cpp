@@ -1,0 +1,24 @@
+// startup_errors.cpp -- quorvex-capture's message box: nothing shown, the first complaint kept
+#include "capture/startup_errors.h"
+
+#include "platform/platform.h"
+
+static StartupError first;
+
+// Replaces the SDL platform's box at link time: a headless tool has nobody to
+// show a box to, and the demo's texts (and the teardown's follow-up boxes) would
+// say nothing about this program. The capture reports the first one itself.
+void platform_message_box(const char* text, const char*)
+{
+    if (first.raised) {
+        return;
+    }
+    first.raised = true;
+    first.text = text;
+    first.reason = platform_last_error();
+}
+
+const StartupError& first_startup_error()
+{
+    return first;
+}
