@@ -4,9 +4,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "app/app_state.h"
 #include "app/window_procedure.h"
 #include "platform/platform.h"
+#include "state/app_state.h"
 
 static const char class_name[] = "OpenGL";
 static const char window_title[] = "Quorvex";

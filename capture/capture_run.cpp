@@ -17,13 +17,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/frame_loop.h"
 #include "capture/output_file.h"
 #include "capture/png_writer.h"
 #include "capture/progress.h"
 #include "capture/y4m_writer.h"
 #include "platform/platform.h"
+#include "state/app_state.h"
 
 // Frames read back but not yet written (1.9 MB each): enough for the writer to
 // fall several frames behind while the renderer is busy and catch up in its
@@ -347,8 +347,8 @@ int run_capture(const CaptureOptions& options)
     }
 
     if (interrupted_by) {
-        report("interrupted at frame " + std::to_string(rendered + 1) +
-               "; nothing half-written is left");
+        report(std::string("interrupted at frame ").append(std::to_string(rendered + 1))
+                   .append("; nothing half-written is left"));
         return 128 + interrupted_by;
     }
     if (!ok) {
