@@ -9,6 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+#if QUORVEX_SSE2_PATHS
+
 namespace {
 
 constexpr std::uint32_t adler_base = 65521;
@@ -17,8 +19,6 @@ constexpr std::uint32_t adler_base = 65521;
 constexpr std::size_t block_limit = 5552;
 
 }  // namespace
-
-#if QUORVEX_SSE2_PATHS
 
 static std::uint64_t lane_sum(__m128i lanes)
 {

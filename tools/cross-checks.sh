@@ -45,10 +45,14 @@ target_sysroot() {
   "${apt[@]}" update >"$apt_dir/log" 2>&1 || return 1
   (cd "$apt_dir/debs" && "${apt[@]}" download zlib1g zlib1g-dev libpng16-16 libpng-dev libgtest-dev) \
     >>"$apt_dir/log" 2>&1 || return 1
-  local deb
+  local deb link
   for deb in "$apt_dir"/debs/*.deb; do
     dpkg -x "$deb" "$root" || return 1
   done
+  # Links that point at absolute paths (libz.so) are made to point inside the sysroot.
+  while IFS= read -r link; do
+    ln -sfn "$root$(readlink "$link")" "$link"
+  done < <(find "$root" -type l -lname '/*')
   touch "$root/.complete"
 }
 
@@ -73,7 +77,11 @@ check() {
   if [ -n "$arch" ]; then
     local root=$work/sysroot-$arch
     flags+=(-isystem "$root/usr/include" -isystem "$root/usr/include/$triplet")
-    libs=(-L"$root/usr/lib/$triplet" -Wl,-rpath,"$root/usr/lib/$triplet" "${libs[@]}")
+    # zlib's runtime sits in /lib, its link in /usr/lib points there by an absolute path.
+    local lib
+    for lib in "$root/usr/lib/$triplet" "$root/lib/$triplet"; do
+      libs=(-L"$lib" -Wl,-rpath,"$lib" -Wl,-rpath-link,"$lib" "${libs[@]}")
+    done
   fi
   if ! "$cxx" "${flags[@]}" -o "$dir/capture_unit_tests" "${test_sources[@]}" "${capture_sources[@]}" \
          "${libs[@]}" >"$dir/build.log" 2>&1; then

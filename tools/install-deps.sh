@@ -6,7 +6,7 @@ set -euo pipefail
 
 # Building and running the programs.
 run_packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++
   libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
   zlib1g-dev
 )
@@ -16,7 +16,7 @@ test_packages=(
   googletest libgtest-dev libbenchmark-dev
   libpng-dev
   xvfb xfonts-base xdotool x11-utils libx11-dev
-  clang libclang-rt-14-dev libfreetype-dev
+  clang libclang-rt-14-dev libfreetype-dev pkg-config
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
 )
 
