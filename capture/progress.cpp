@@ -33,7 +33,8 @@ std::string format_progress(std::int32_t done, std::int32_t total, double elapse
     } else {
         std::snprintf(numbers, sizeof numbers, " %d/%d frames  -- fps  -- left", done, total);
     }
-    return bar.append(numbers);
+    bar += numbers;
+    return bar;
 }
 
 std::string format_summary(std::int32_t rendered, std::int32_t written,
@@ -45,8 +46,11 @@ std::string format_summary(std::int32_t rendered, std::int32_t written,
                   rendered == 1 ? "" : "s", elapsed_seconds, rate);
     std::string summary = text;
     if (written == 0) {
-        return summary.append("none written");
+        summary += "none written";
+        return summary;
     }
     std::snprintf(text, sizeof text, "%d written to ", written);
-    return summary.append(text).append(destination);
+    summary += text;
+    summary += destination;
+    return summary;
 }
