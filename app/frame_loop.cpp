@@ -5,7 +5,6 @@
 
 #include <cstdio>
 
-#include "app/app_state.h"
 #include "app/gl_window.h"
 #include "geometry/torus.h"
 #include "platform/platform.h"
@@ -13,6 +12,7 @@
 #include "render/render_state.h"
 #include "render/scene_a.h"
 #include "render/scene_b.h"
+#include "state/app_state.h"
 
 void start_up()
 {

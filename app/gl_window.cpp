@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "app/app_state.h"
 #include "app/window_procedure.h"
 #include "platform/platform.h"
+#include "state/app_state.h"
 
 static const char class_name[] = "OpenGL";
 static const char window_title[] = "Quorvex";

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 
-#include "app/app_state.h"
 #include "app/frame_loop.h"
 #include "app/gl_window.h"
+#include "state/app_state.h"
 
 static void show_frame_rate(PlatformWindow* window)
 {

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app_state.h"
 #include "app/frame_loop.h"
 #include "platform/platform.h"
 #include "render/blur.h"
+#include "state/app_state.h"
 
 extern char** environ;
 

@@ -2,5 +2,4 @@
 # against a bare clear-and-swap frame, and the time from process start to the
 # first presented frame.
 add_executable(frame_bench frame_bench.cpp)
-target_include_directories(frame_bench PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(frame_bench PRIVATE quorvex_core qv_platform_sdl benchmark::benchmark)

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "app/app_state.h"
 #include "geometry/torus.h"
+#include "state/app_state.h"
 
 namespace {
 

@@ -76,8 +76,8 @@ static bool parse_frame_number(const std::string& text, const std::string& item,
         return false;
     }
     if (value > capture_max_frame) {
-        *error = "frame " + text + " is beyond the last frame supported, " +
-                 std::to_string(capture_max_frame);
+        *error = "frame " + text + " is beyond the last frame supported, ";
+        error->append(std::to_string(capture_max_frame));
         return false;
     }
     *frame = static_cast<std::int32_t>(value);

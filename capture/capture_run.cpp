@@ -18,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/frame_loop.h"
 #include "capture/frame_seek.h"
 #include "capture/output_file.h"
@@ -28,6 +27,7 @@
 #include "capture/startup_errors.h"
 #include "capture/y4m_writer.h"
 #include "platform/platform.h"
+#include "state/app_state.h"
 
 // Frames read back but not yet written (1.9 MB each): enough for the writer to
 // fall several frames behind while the renderer is busy and catch up in its
@@ -283,7 +283,9 @@ static void report(const std::string& text)
     if (show_progress) {
         std::fprintf(stderr, "\n");
     }
-    report("interrupted at frame " + std::to_string(next_frame) + "; nothing half-written is left");
+    std::string message = "interrupted at frame ";
+    message.append(std::to_string(next_frame)).append("; nothing half-written is left");
+    report(message);
     die_by_signal(interrupted_by());
 }
 

@@ -3,9 +3,13 @@
 
 #include <zlib.h>
 
-#if defined(__SSE2__)
+#include "capture/simd_paths.h"
+
+#if QUORVEX_SSE2_PATHS
 #include <emmintrin.h>
 #endif
+
+#if QUORVEX_SSE2_PATHS
 
 namespace {
 
@@ -15,8 +19,6 @@ constexpr std::uint32_t adler_base = 65521;
 constexpr std::size_t block_limit = 5552;
 
 }  // namespace
-
-#if defined(__SSE2__)
 
 static std::uint64_t lane_sum(__m128i lanes)
 {
@@ -75,7 +77,7 @@ std::uint32_t adler32_update(std::uint32_t adler, const std::uint8_t* data, std:
 
 #endif
 
-#if defined(__x86_64__) || defined(__i386__)
+#if QUORVEX_X86_PATHS
 #include <immintrin.h>
 
 __attribute__((target("pclmul,sse4.1"))) static inline __m128i load(const std::uint8_t* at)

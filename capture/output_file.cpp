@@ -150,7 +150,9 @@ static std::string temporary_name(const std::string& dir, const std::string& nam
     while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
         --keep;
     }
-    return "." + name.substr(0, keep) + suffix;
+    std::string temporary = ".";
+    temporary.append(name, 0, keep).append(suffix);
+    return temporary;
 }
 
 // Creates a new temporary in `dir`, mode 0666 less the umask, and enters it.
@@ -159,7 +161,8 @@ static bool create_temporary(const std::string& dir, const std::string& name, Ou
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         // Everything that allocates comes before the file exists.
-        file->temp_path = dir + "/" + temporary_name(dir, name);
+        file->temp_path = dir;
+        file->temp_path.append("/").append(temporary_name(dir, name));
         std::uint64_t id = enter_temporary(file->temp_path);
         if (id == 0) {
             file->temp_path.clear();

@@ -8,6 +8,7 @@
 
 #include "capture/checksum.h"
 #include "capture/deflate_runs.h"
+#include "capture/simd_paths.h"
 
 static void put_u32(std::uint8_t* at, std::uint32_t value)
 {
@@ -39,14 +40,14 @@ struct Image {
 
 // PNG row `y` (0 at the top) of the image: a filter byte, then RGB. Every row
 // is filtered with "up" (the byte above subtracted), which turns flat and
-// vertically smooth areas into runs of zeros. Writes up to 4 bytes past the row.
+// vertically smooth areas into runs of zeros. May write up to 4 bytes past the row.
+#if QUORVEX_X86_PATHS
 // Built twice, and the processor picks: byte shuffles are one instruction from
 // SSSE3 on.
-__attribute__((target_clones("default", "ssse3"))) static void filter_row(const void* context,
-                                                                          std::size_t y,
-                                                                          std::uint8_t* row)
+__attribute__((target_clones("default", "ssse3")))
+#endif
+static void filter_row(const void* context, std::size_t y, std::uint8_t* row)
 {
-    typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
     const Image& image = *static_cast<const Image*>(context);
     const int width = image.width;
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
@@ -56,10 +57,12 @@ __attribute__((target_clones("default", "ssse3"))) static void filter_row(const 
         image.rgba + (static_cast<std::size_t>(image.height) - 1 - y) * stride;
     const std::uint8_t* above = y > 0 ? source + stride : nullptr;
     row[0] = 2;
+    int x = 0;
+#if QUORVEX_X86_PATHS
     // Four pixels a time, subtracted as one vector of bytes (wrapping, as the
     // filter wants), their alpha bytes shuffled out, and stored as 16 bytes of
     // which the last 4 are overwritten by the next pixels.
-    int x = 0;
+    typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
     for (; x + 4 <= width; x += 4) {
         Bytes16 pixels;
         std::memcpy(&pixels, source + 4 * x, 16);
@@ -72,6 +75,7 @@ __attribute__((target_clones("default", "ssse3"))) static void filter_row(const 
                                               15, 15, 15, 15);
         std::memcpy(row + 1 + 3 * x, &rgb, 16);
     }
+#endif
     for (; x < width; ++x) {
         for (int channel = 0; channel < 3; ++channel) {
             std::size_t at = 4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(channel);

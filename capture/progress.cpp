@@ -20,8 +20,10 @@ std::string format_progress(std::int32_t done, std::int32_t total, double elapse
 {
     constexpr int bar_width = 30;
     int filled = total > 0 ? static_cast<int>(static_cast<std::int64_t>(done) * bar_width / total) : 0;
-    std::string bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                      std::string(static_cast<std::size_t>(bar_width - filled), ' ') + "]";
+    std::string bar(bar_width + 2, ' ');
+    bar.front() = '[';
+    bar.replace(1, static_cast<std::size_t>(filled), static_cast<std::size_t>(filled), '#');
+    bar.back() = ']';
 
     char numbers[96];
     if (elapsed_seconds > 0.0 && done > 0) {
@@ -31,7 +33,8 @@ std::string format_progress(std::int32_t done, std::int32_t total, double elapse
     } else {
         std::snprintf(numbers, sizeof numbers, " %d/%d frames  -- fps  -- left", done, total);
     }
-    return bar + numbers;
+    bar += numbers;
+    return bar;
 }
 
 std::string format_summary(std::int32_t rendered, std::int32_t written,
@@ -43,8 +46,11 @@ std::string format_summary(std::int32_t rendered, std::int32_t written,
                   rendered == 1 ? "" : "s", elapsed_seconds, rate);
     std::string summary = text;
     if (written == 0) {
-        return summary + "none written";
+        summary += "none written";
+        return summary;
     }
     std::snprintf(text, sizeof text, "%d written to ", written);
-    return summary + text + destination;
+    summary += text;
+    summary += destination;
+    return summary;
 }

@@ -1,17 +1,21 @@
 // y4m_writer.cpp -- YUV4MPEG2 stream header and BT.601 4:2:0 conversion
 #include "capture/y4m_writer.h"
 
+#include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
+#include "capture/simd_paths.h"
+
+#if QUORVEX_SSE2_PATHS
 #include <emmintrin.h>
 #endif
 
 std::string y4m_stream_header(int width, int height, int fps_numerator, int fps_denominator)
 {
-    return "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F" +
-           std::to_string(fps_numerator) + ":" + std::to_string(fps_denominator) +
-           " Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n";
+    char header[128];
+    std::snprintf(header, sizeof header, "YUV4MPEG2 W%d H%d F%d:%d Ip A1:1 C420jpeg XCOLORRANGE=LIMITED\n",
+                  width, height, fps_numerator, fps_denominator);
+    return header;
 }
 
 std::size_t y4m_frame_size(int width, int height)
@@ -50,7 +54,7 @@ static void convert_block(const std::uint8_t* a, const std::uint8_t* b, std::uin
     *cr = static_cast<std::uint8_t>((cr_r * r + cr_g * g + cr_b * bl + chroma_offset) >> 17);
 }
 
-#if defined(__SSE2__)
+#if QUORVEX_SSE2_PATHS
 // The same arithmetic as convert_block, eight pixels of two rows at a time.
 // Pixels are widened to 16 bits; a multiply-add against (c_r, c_g, c_b, 0)
 // gives r*c_r + g*c_g and b*c_b in the two halves of each pixel, which one more
@@ -113,7 +117,7 @@ void rgba_to_yuv420(const std::uint8_t* rgba, int width, int height, std::uint8_
     std::uint8_t* y_plane = yuv;
     std::uint8_t* cb_plane = yuv + static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     std::uint8_t* cr_plane = cb_plane + chroma_width * static_cast<std::size_t>(height / 2);
-#if defined(__SSE2__)
+#if QUORVEX_SSE2_PATHS
     const __m128i y_weights = _mm_setr_epi16(y_r, y_g, y_b, 0, y_r, y_g, y_b, 0);
     const __m128i cb_weights = _mm_setr_epi16(cb_r, cb_g, cb_b, 0, cb_r, cb_g, cb_b, 0);
     const __m128i cr_weights = _mm_setr_epi16(cr_r, cr_g, cr_b, 0, cr_r, cr_g, cr_b, 0);
@@ -128,7 +132,7 @@ void rgba_to_yuv420(const std::uint8_t* rgba, int width, int height, std::uint8_
         std::uint8_t* cb = cb_plane + static_cast<std::size_t>(row / 2) * chroma_width;
         std::uint8_t* cr = cr_plane + static_cast<std::size_t>(row / 2) * chroma_width;
         int x = 0;
-#if defined(__SSE2__)
+#if QUORVEX_SSE2_PATHS
         for (; x + 8 <= width; x += 8) {
             __m128i top_a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + 4 * x));
             __m128i top_b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + 4 * x + 16));

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 std::uint32_t compile_mesh_arrays()
 {

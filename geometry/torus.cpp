@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "app/app_state.h"
 #include "geometry/display_list.h"
 #include "geometry/vertex_normals.h"
+#include "state/app_state.h"
 
 namespace {
 

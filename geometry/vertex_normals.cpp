@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 void cross_in_place(Float3& a, const Float3& b)
 {

@@ -1,7 +1,7 @@
 // vertex_normals.h -- area-weighted vertex normals of the current mesh
 #pragma once
 
-#include "geometry/float_types.h"
+#include "state/float_types.h"
 
 // Replaces a with a x b, computed from the components a had on entry; b is
 // left unchanged. Used by compute_vertex_normals for the face normals.

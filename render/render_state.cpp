@@ -4,9 +4,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "app/app_state.h"
 #include "assets/builtin_images.h"
 #include "render/blur.h"
+#include "state/app_state.h"
 #include "textures/bmp_decode.h"
 
 static void set4(float* target, float a, float b, float c, float d)

@@ -5,9 +5,9 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
 #include "render/blur.h"
 #include "render/scene_common.h"
+#include "state/app_state.h"
 
 void draw_scene_a(float t)
 {

@@ -6,8 +6,8 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
 #include "render/scene_common.h"
+#include "state/app_state.h"
 
 void draw_scene_b(float t)
 {

@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 // Every phase expression is evaluated in double from the single-precision clock
 // and constants, then handed to the GL as a float (widened again for GLU).

@@ -3,9 +3,7 @@
 qv_test(NAME app_unit_tests LABEL unit
   SOURCES unit/window_lifecycle_test.cpp unit/window_procedure_test.cpp
           unit/frame_loop_test.cpp unit/emulated_timer_test.cpp
-          $<TARGET_OBJECTS:qv_app> $<TARGET_OBJECTS:qv_app_state>
-          $<TARGET_OBJECTS:qv_platform_common>
-  LIBS qv_fake_platform qv_fake_render OpenGL::GL OpenGL::GLU)
+  LIBS qv_app qv_state qv_platform_common qv_fake_platform qv_fake_render)
 
 qv_test(NAME app_gl_tests LABEL gl
   SOURCES gl/window_gl_test.cpp

@@ -3,8 +3,7 @@
 # in a real one.
 qv_test(NAME geometry_unit_tests LABEL unit
   SOURCES unit/torus_test.cpp unit/vertex_normals_test.cpp unit/display_list_test.cpp
-          fakes/fake_gl.cpp
-          $<TARGET_OBJECTS:qv_geometry> $<TARGET_OBJECTS:qv_app_state>)
+  LIBS qv_geometry qv_state qv_fake_gl)
 
 qv_test(NAME geometry_gl_tests LABEL gl
   SOURCES gl/geometry_gl_test.cpp

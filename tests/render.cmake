@@ -1,7 +1,7 @@
 # Rendering in a real Mesa context on SDL's offscreen driver: set-up state, blur,
 # fade and scenes read back routine by routine, then whole frames through start-up.
 add_library(qv_render_checks STATIC gl/render_checks.cpp)
-target_include_directories(qv_render_checks PUBLIC ${PROJECT_SOURCE_DIR})
+qv_include_root(qv_render_checks tests/gl)
 target_link_libraries(qv_render_checks PUBLIC OpenGL::GL)
 
 # Alone in its process: it checks the state of a context nothing else has touched.

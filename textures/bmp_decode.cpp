@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "textures/bmp_read.h"
 #include "textures/texture_upload.h"
 

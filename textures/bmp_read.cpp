@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "textures/format_keyword.h"
 
 namespace {

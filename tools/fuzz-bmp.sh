@@ -13,7 +13,7 @@ clang++ -std=c++20 -g -O1 -I. \
   -Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion -Werror \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   tests/fuzz/bmp_read_fuzz.cpp textures/bmp_read.cpp textures/format_keyword.cpp \
-  app/app_state.cpp -o "$out/bmp_read_fuzz"
+  state/app_state.cpp -o "$out/bmp_read_fuzz"
 
 # The first directory collects new inputs; the seeds stay as committed.
 "$out/bmp_read_fuzz" -max_total_time="$seconds" -print_final_stats=1 \

@@ -1,17 +1,32 @@
 #!/usr/bin/env bash
-# install-deps.sh -- installs the Debian packages the build and the tests need, if any are missing
+# install-deps.sh [run|test] -- installs the Debian packages of a set, if any are missing: `run` what
+# building and running quorvex and quorvex-capture needs, `test` (the default) that and everything
+# the test command uses
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ pkg-config
+# Building and running the programs.
+run_packages=(
+  cmake ninja-build g++
   libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
+  zlib1g-dev
+)
+
+# The tests, benchmarks, fuzzing, the built-in images' generator and the cross checks, on top.
+test_packages=(
   googletest libgtest-dev libbenchmark-dev
-  zlib1g-dev libpng-dev
+  libpng-dev
   xvfb xfonts-base xdotool x11-utils libx11-dev
-  clang libclang-rt-14-dev libfreetype-dev
+  clang libclang-rt-14-dev libfreetype-dev pkg-config
+  g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
   dpkg-dev lintian desktop-file-utils appstream groff icoutils
   ffmpeg
 )
+
+case ${1:-test} in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: tools/install-deps.sh [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

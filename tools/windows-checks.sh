@@ -41,7 +41,7 @@ wait_until() {
 # --- the build --------------------------------------------------------------
 case_name=build
 configure_log=$(mktemp)
-if ! cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+if ! cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUORVEX_WERROR=ON \
        >"$configure_log" 2>&1; then
   cat "$configure_log"
   rm -f "$configure_log"

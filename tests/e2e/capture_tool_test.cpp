@@ -159,7 +159,8 @@ protected:
     {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         root = fs::temp_directory_path() /
-               ("qv-capture-" + std::to_string(getpid()) + "-" + test->name());
+               std::string("qv-capture-").append(std::to_string(getpid())).append("-").append(
+                   test->name());
         fs::remove_all(root);
         fs::create_directories(root / "work");
         work = root / "work";

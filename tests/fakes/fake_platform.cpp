@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cstdarg>
 #include <cstdio>
 
 FakePlatform fake;
@@ -29,6 +30,17 @@ std::vector<std::string> fake_calls_starting(const std::string& prefix)
         }
     }
     return found;
+}
+
+// printf into a string, for the records with numbers in them.
+[[gnu::format(printf, 1, 2)]] static std::string formatted(const char* format, ...)
+{
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return text;
 }
 
 static bool record(const std::string& call, const std::string& step)
@@ -64,9 +76,7 @@ bool platform_unregister_class(const char* class_name)
 
 int platform_change_display_mode(int width, int height, int bits)
 {
-    record("change_display_mode " + std::to_string(width) + "x" + std::to_string(height) + "x" +
-               std::to_string(bits),
-           "change_display_mode");
+    record(formatted("change_display_mode %dx%dx%d", width, height, bits), "change_display_mode");
     return fake.display_result;
 }
 
@@ -86,13 +96,11 @@ PlatformWindow* platform_create_window(const char* class_name, const char* title
                                        int x, int y, int width, int height,
                                        const PixelFormatRequest* format)
 {
-    std::string call = std::string("create_window ") + class_name + " \"" + title + "\" " +
-                       (style == window_style_fullscreen ? "fullscreen" : "windowed") + " " +
-                       std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) +
-                       "x" + std::to_string(height) + " color " +
-                       std::to_string(format->color_bits) + " depth " +
-                       std::to_string(format->depth_bits) +
-                       (format->double_buffer ? " double" : " single");
+    std::string call = formatted("create_window %s \"%s\" %s %d,%d %dx%d color %d depth %d %s",
+                                 class_name, title,
+                                 style == window_style_fullscreen ? "fullscreen" : "windowed", x, y,
+                                 width, height, format->color_bits, format->depth_bits,
+                                 format->double_buffer ? "double" : "single");
     if (!record(call, "create_window")) return nullptr;
     // A native window procedure sees its creation message inside the creation call.
     if (fake.procedure) fake.procedure(fake_window(), msg_create, 0, 0);
@@ -113,7 +121,7 @@ int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest*)
 
 bool platform_set_pixel_format(PlatformDc* dc, int index, const PixelFormatRequest*)
 {
-    return record(std::string("set_pixel_format ") + handle_name(dc) + " " + std::to_string(index),
+    return record(formatted("set_pixel_format %s %d", handle_name(dc), index),
                   "set_pixel_format");
 }
 
@@ -156,9 +164,7 @@ bool platform_destroy_window(PlatformWindow* window)
 
 void platform_start_timer(PlatformWindow* window, unsigned id, unsigned period_ms)
 {
-    record(std::string("start_timer ") + handle_name(window) + " " + std::to_string(id) + " " +
-               std::to_string(period_ms),
-           "start_timer");
+    record(formatted("start_timer %s %u %u", handle_name(window), id, period_ms), "start_timer");
 }
 
 void platform_show_window(PlatformWindow* window)
@@ -173,13 +179,13 @@ bool platform_peek_message(Message* message)
     if (fake.queue.empty()) return false;
     *message = fake.queue.front();
     fake.queue.pop_front();
-    fake.calls.push_back("peek_message " + std::to_string(message->message));
+    fake.calls.push_back(formatted("peek_message %u", unsigned{message->message}));
     return true;
 }
 
 void platform_dispatch_message(const Message* message)
 {
-    fake.calls.push_back("dispatch_message " + std::to_string(message->message));
+    fake.calls.push_back(formatted("dispatch_message %u", unsigned{message->message}));
     if (fake.procedure) {
         fake.procedure(message->window, message->message, message->wparam, message->lparam);
     }
@@ -188,14 +194,14 @@ void platform_dispatch_message(const Message* message)
 std::intptr_t platform_default_window_procedure(PlatformWindow*, std::uint32_t message,
                                                 std::uintptr_t wparam, std::intptr_t)
 {
-    fake.calls.push_back("default_window_procedure " + std::to_string(message) + " " +
-                         std::to_string(wparam));
+    fake.calls.push_back(formatted("default_window_procedure %u %llu", unsigned{message},
+                                   static_cast<unsigned long long>(wparam)));
     return 0;
 }
 
 void platform_post_quit_message(int exit_code)
 {
-    fake.calls.push_back("post_quit " + std::to_string(exit_code));
+    fake.calls.push_back(formatted("post_quit %d", exit_code));
 }
 
 void platform_set_window_title(PlatformWindow* window, const char* text)
@@ -216,7 +222,7 @@ void platform_swap_buffers(PlatformDc* dc)
 
 void platform_sleep(unsigned milliseconds)
 {
-    fake.calls.push_back("sleep " + std::to_string(milliseconds));
+    fake.calls.push_back(formatted("sleep %u", milliseconds));
 }
 
 const char* platform_last_error()
@@ -231,7 +237,7 @@ void platform_exit_process(int code)
 {
     // Tests watch the end of the process from outside (death tests): the calls
     // go to stderr, one a line, so the expectation can match their order.
-    fake.calls.push_back("exit " + std::to_string(code));
+    fake.calls.push_back(formatted("exit %d", code));
     for (const std::string& call : fake.calls) {
         std::fprintf(stderr, "%s\n", call.c_str());
     }

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "textures/bmp_read.h"
 #include "textures/format_keyword.h"
 

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/app_state.h"
 #include "render/blur.h"
 #include "render/fade.h"
 #include "render/render_state.h"
+#include "state/app_state.h"
 #include "tests/gl/gl_context.h"
 #include "tests/gl/render_checks.h"
 

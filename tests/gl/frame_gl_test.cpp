@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <map>
 
-#include "app/app_state.h"
 #include "app/frame_loop.h"
 #include "platform/platform.h"
+#include "state/app_state.h"
 #include "tests/gl/render_checks.h"
 
 namespace {

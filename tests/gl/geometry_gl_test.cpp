@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/app_state.h"
 #include "geometry/display_list.h"
 #include "geometry/torus.h"
+#include "state/app_state.h"
 #include "tests/gl/gl_context.h"
 
 namespace {

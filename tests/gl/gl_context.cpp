@@ -4,8 +4,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
 #include "app/gl_window.h"
+#include "state/app_state.h"
 
 void open_test_context()
 {

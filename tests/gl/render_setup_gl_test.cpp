@@ -7,8 +7,8 @@
 #include <set>
 #include <vector>
 
-#include "app/app_state.h"
 #include "render/render_state.h"
+#include "state/app_state.h"
 #include "tests/gl/gl_context.h"
 #include "tests/gl/render_checks.h"
 

@@ -8,12 +8,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/app_state.h"
 #include "app/frame_loop.h"
 #include "render/render_state.h"
 #include "render/scene_a.h"
 #include "render/scene_b.h"
 #include "render/scene_common.h"
+#include "state/app_state.h"
 #include "tests/gl/gl_context.h"
 #include "tests/gl/render_checks.h"
 

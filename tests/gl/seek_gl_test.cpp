@@ -8,10 +8,10 @@
 #include <map>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/frame_loop.h"
 #include "capture/frame_seek.h"
 #include "platform/platform.h"
+#include "state/app_state.h"
 #include "tests/gl/render_checks.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "assets/builtin_images.h"
+#include "state/app_state.h"
 #include "tests/gl/gl_context.h"
 #include "tests/unit/bmp_test_image.h"
 #include "textures/bmp_decode.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state.h"
+#include "state/app_state.h"
 #include "tests/unit/bmp_test_image.h"
 #include "textures/bmp_read.h"
 

@@ -6,8 +6,8 @@
 #include <set>
 #include <vector>
 
-#include "app/app_state.h"
 #include "assets/builtin_images.h"
+#include "state/app_state.h"
 #include "textures/bmp_read.h"
 
 namespace {

@@ -40,9 +40,9 @@ void fill_from(const void* context, std::size_t index, std::uint8_t* row)
 // Compresses `raw` as rows of `row_bytes`, checks the bound, and inflates it
 // again with zlib, which also checks the Adler-32 at the end.
 void expect_inflates_back(const std::vector<std::uint8_t>& raw, std::size_t row_bytes,
-                          const std::string& what)
+                          const char* what)
 {
-    SCOPED_TRACE(what);
+    SCOPED_TRACE(testing::Message() << what << ", rows of " << row_bytes);
     ASSERT_EQ(raw.size() % row_bytes, std::size_t{0});
     const Rows rows{&raw, row_bytes};
     const std::size_t bound = deflate_rows_bound(row_bytes, raw.size() / row_bytes);
@@ -69,16 +69,16 @@ TEST(CaptureDeflate, EveryShapeOfInputInflatesBack)
     // Rows around the sixteen-byte scan and its tail, each ending in a run that
     // reaches its last byte; three such rows, and one alone.
     for (std::size_t size : {1, 2, 3, 4, 5, 15, 16, 18, 19, 20, 31, 35, 36, 100}) {
-        expect_inflates_back(noise(size, 7), size, "short noise " + std::to_string(size));
+        expect_inflates_back(noise(size, 7), size, "short noise");
         std::vector<std::uint8_t> ending_in_run = noise(size * 3, 9);
         for (std::size_t row = 0; row < 3; ++row) {
             for (std::size_t i = size / 2; i < size; ++i) {
                 ending_in_run[row * size + i] = static_cast<std::uint8_t>(40 + row);
             }
         }
-        expect_inflates_back(ending_in_run, size, "runs to each row's end " + std::to_string(size));
+        expect_inflates_back(ending_in_run, size, "runs to each row's end");
         ending_in_run.resize(size);
-        expect_inflates_back(ending_in_run, size, "one row ending in a run " + std::to_string(size));
+        expect_inflates_back(ending_in_run, size, "one row ending in a run");
     }
     // Runs of every length from 1 to 600, each of a new value, and one long flat
     // stretch: copies split at 258 with no tail of 1 or 2.

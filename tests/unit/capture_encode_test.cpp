@@ -159,9 +159,10 @@ TEST(CaptureY4m, HeaderNamesSizeRateAndChromaLayout)
 // Y, Cb, Cr of a 2x2 image of one colour.
 std::vector<int> convert_flat(std::uint8_t r, std::uint8_t g, std::uint8_t b)
 {
-    std::vector<std::uint8_t> rgba;
-    for (int i = 0; i < 4; ++i) {
-        rgba.insert(rgba.end(), {r, g, b, 0});
+    const std::uint8_t pixel[4] = {r, g, b, 0};
+    std::vector<std::uint8_t> rgba(16);
+    for (std::size_t i = 0; i < rgba.size(); ++i) {
+        rgba[i] = pixel[i % 4];
     }
     std::vector<std::uint8_t> yuv(y4m_frame_size(2, 2));
     rgba_to_yuv420(rgba.data(), 2, 2, yuv.data());

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "geometry/display_list.h"
 #include "geometry/torus.h"
+#include "state/app_state.h"
 #include "tests/fakes/fake_gl.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cfenv>
 #include <cmath>
 
-#include "app/app_state.h"
 #include "app/frame_loop.h"
+#include "state/app_state.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/fake_render.h"
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/app_state.h"
 #include "geometry/torus.h"
+#include "state/app_state.h"
 #include "tests/fakes/fake_gl.h"
 
 namespace {

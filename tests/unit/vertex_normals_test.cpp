@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state.h"
 #include "geometry/torus.h"
 #include "geometry/vertex_normals.h"
+#include "state/app_state.h"
 #include "tests/fakes/fake_gl.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/gl_window.h"
+#include "state/app_state.h"
 #include "tests/fakes/fake_platform.h"
 
 using Calls = std::vector<std::string>;

@@ -1,9 +1,9 @@
 // window_procedure_test.cpp -- the window procedure's table on the scripted platform
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
 #include "app/gl_window.h"
 #include "app/window_procedure.h"
+#include "state/app_state.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace {

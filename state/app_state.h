@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/float_types.h"
 #include "platform/platform.h"
+#include "state/float_types.h"
 
 struct AppState {
     float fade_level;          // alpha of the full-screen fade quad; +-0.05 a frame, never clamped

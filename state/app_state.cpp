@@ -1,4 +1,4 @@
 // app_state.cpp -- the one definition of the global AppState (zero at load)
-#include "app/app_state.h"
+#include "state/app_state.h"
 
 AppState app;

@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# cross-checks.sh -- builds the capture's encoder, checksum, PNG and Y4M writer unit tests for arm64 and
+# big-endian s390x with Debian's cross compilers, runs them under qemu-user, and checks that the same
+# frames encode to the same bytes there as here (x86 vector paths and plain C++ alike). Target libraries
+# come from the target's .deb files unpacked into build-cross/, never installed. Whatever cannot be had
+# is reported as SKIPPED; a failure exits 1.
+set -u
+cd "$(dirname "$0")/.."
+work=$PWD/build-cross
+mkdir -p "$work"
+
+failures=0
+skipped=()
+summary=()
+fail() { echo "FAIL [$target]: $*" >&2; failures=$((failures + 1)); summary+=("FAIL [$target]: $*"); }
+skip() { echo "SKIPPED [$target]: $*"; skipped+=("cross checks SKIPPED [$target]: $*"); }
+
+# install_missing PACKAGE...: installs what is missing; false when it cannot.
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get update -qq &&
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# target_sysroot DEB_ARCH: unpacks the target's zlib, libpng and GoogleTest packages into
+# build-cross/sysroot-DEB_ARCH (once), through a private apt state that knows only that
+# architecture: nothing is installed and the machine's package setup is not touched.
+target_sysroot() {
+  local arch=$1 root=$work/sysroot-$arch apt_dir=$work/apt-$arch
+  [ -f "$root/.complete" ] && return 0
+  rm -rf "$root" "$apt_dir"
+  mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/debs" "$root"
+  : >"$apt_dir/status"
+  local apt=(apt-get -qq -o "APT::Architecture=$arch" -o "APT::Architectures::=$arch"
+    -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::State::status=$apt_dir/status"
+    -o "Dir::Cache=$apt_dir/cache" -o Debug::NoLocking=1)
+  [ "$(id -u)" -eq 0 ] && apt+=(-o APT::Sandbox::User=root)
+  "${apt[@]}" update >"$apt_dir/log" 2>&1 || return 1
+  (cd "$apt_dir/debs" && "${apt[@]}" download zlib1g zlib1g-dev libpng16-16 libpng-dev libgtest-dev) \
+    >>"$apt_dir/log" 2>&1 || return 1
+  local deb link
+  for deb in "$apt_dir"/debs/*.deb; do
+    dpkg -x "$deb" "$root" || return 1
+  done
+  # Links that point at absolute paths (libz.so) are made to point inside the sysroot.
+  while IFS= read -r link; do
+    ln -sfn "$root$(readlink "$link")" "$link"
+  done < <(find "$root" -type l -lname '/*')
+  touch "$root/.complete"
+}
+
+warnings=(-Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion -Werror)
+capture_sources=(capture/png_writer.cpp capture/deflate_runs.cpp capture/checksum.cpp capture/y4m_writer.cpp
+  capture/output_file.cpp capture/progress.cpp capture/capture_args.cpp)
+test_sources=(tests/unit/capture_encode_test.cpp tests/unit/capture_deflate_test.cpp
+  tests/unit/capture_args_test.cpp)
+
+# check TARGET COMPILER TRIPLET DEB_ARCH RUNNER... : builds the unit tests and the frame
+# encoder for one target (DEB_ARCH empty: this machine's libraries), runs both (through
+# RUNNER, if any), and leaves the encoded files in build-cross/TARGET/frames.
+check() {
+  target=$1
+  local cxx=$2 triplet=$3 arch=$4
+  shift 4
+  local runner=("$@") dir=$work/$target
+  rm -rf "$dir"
+  mkdir -p "$dir/frames"
+  local flags=(-std=c++20 -O2 -I. "${warnings[@]}") libs=(-lgtest -lgtest_main -lpng16 -lz -pthread)
+  [ "$target" = "$host-portable" ] && flags+=(-DQUORVEX_PORTABLE_SIMD)
+  if [ -n "$arch" ]; then
+    local root=$work/sysroot-$arch
+    flags+=(-isystem "$root/usr/include" -isystem "$root/usr/include/$triplet")
+    # zlib's runtime sits in /lib, its link in /usr/lib points there by an absolute path.
+    local lib
+    for lib in "$root/usr/lib/$triplet" "$root/lib/$triplet"; do
+      libs=(-L"$lib" -Wl,-rpath,"$lib" -Wl,-rpath-link,"$lib" "${libs[@]}")
+    done
+  fi
+  if ! "$cxx" "${flags[@]}" -o "$dir/capture_unit_tests" "${test_sources[@]}" "${capture_sources[@]}" \
+         "${libs[@]}" >"$dir/build.log" 2>&1; then
+    cat "$dir/build.log" >&2
+    fail "the unit tests did not build with $cxx"
+    return
+  fi
+  if ! "$cxx" "${flags[@]}" -o "$dir/encode_frames" tests/cross/encode_frames.cpp "${capture_sources[@]}" \
+         "${libs[@]}" >>"$dir/build.log" 2>&1; then
+    cat "$dir/build.log" >&2
+    fail "the frame encoder did not build with $cxx"
+    return
+  fi
+  # The file tests write under the temporary folder, which the emulator shares.
+  if ! timeout 900 "${runner[@]}" "$dir/capture_unit_tests" >"$dir/tests.log" 2>&1; then
+    grep -E '^\[  FAILED|Failure|error' "$dir/tests.log" | head -20 >&2
+    fail "unit tests failed (build-cross/$target/tests.log)"
+    return
+  fi
+  local passed
+  passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?.*/\1/p' "$dir/tests.log")
+  if ! timeout 300 "${runner[@]}" "$dir/encode_frames" docs "$dir/frames" >"$dir/encode.log" 2>&1; then
+    cat "$dir/encode.log" >&2
+    fail "the frame encoder failed"
+    return
+  fi
+  (cd "$dir/frames" && sha256sum -- *) >"$dir/hashes"
+  echo "PASS [$target]: $passed unit tests passed"
+  summary+=("PASS [$target]: $passed unit tests passed; $(awk '{ printf "%s %.16s  ", $2, $1 }' "$dir/hashes")")
+}
+
+# --- this machine: its own vector paths (x86's), then the plain ones ----------------------
+host=$(dpkg --print-architecture)
+target=$host
+if install_missing g++ libgtest-dev libpng-dev zlib1g-dev; then
+  check "$host" g++ "" ""
+  check "$host-portable" g++ "" ""
+else
+  skip "could not install g++, GoogleTest, libpng or zlib"
+fi
+
+# --- arm64 and s390x under qemu-user ---------------------------------------------------
+for spec in "arm64 aarch64-linux-gnu qemu-aarch64" "s390x s390x-linux-gnu qemu-s390x"; do
+  read -r arch triplet qemu <<<"$spec"
+  target=$arch
+  [ "$arch" = "$host" ] && continue
+  if ! install_missing "g++-$triplet" qemu-user; then
+    skip "could not install g++-$triplet or qemu-user"
+    continue
+  fi
+  if ! target_sysroot "$arch"; then
+    skip "could not download the $arch zlib, libpng and GoogleTest packages (build-cross/apt-$arch/log)"
+    continue
+  fi
+  check "$arch" "$triplet-g++" "$triplet" "$arch" "$qemu" -L "/usr/$triplet"
+  # clang 14 must take the same code for the same targets, warnings and all.
+  if command -v clang++-14 >/dev/null; then
+    root=$work/sysroot-$arch
+    if clang++-14 --target="$triplet" -std=c++20 -fsyntax-only -I. "${warnings[@]}" \
+         -isystem "$root/usr/include" -isystem "$root/usr/include/$triplet" \
+         "${capture_sources[@]}" "${test_sources[@]}" tests/cross/encode_frames.cpp >"$work/clang-$arch.log" 2>&1
+    then
+      summary+=("PASS [$arch]: clang++-14 compiles the capture's code and its tests without warnings")
+    else
+      cat "$work/clang-$arch.log" >&2
+      fail "clang++-14 rejects or warns about the code for $triplet"
+    fi
+  else
+    skip "no clang++-14 to compile for $triplet"
+  fi
+done
+
+# --- the same bytes everywhere ---------------------------------------------------------
+target=compare
+reference=""
+for dir in "$work/$host" "$work/$host-portable" "$work"/arm64 "$work"/s390x; do
+  [ -f "$dir/hashes" ] || continue
+  if [ -z "$reference" ]; then
+    reference=$dir
+  elif ! cmp -s "$reference/hashes" "$dir/hashes"; then
+    fail "$(basename "$dir") encodes different bytes from $(basename "$reference"): $(diff "$reference/hashes" "$dir/hashes" | grep '^>' | head -3)"
+  fi
+done
+
+echo "--- cross checks"
+printf '%s\n' "${summary[@]}"
+[ ${#skipped[@]} -gt 0 ] && printf '%s\n' "${skipped[@]}"
+if [ "$failures" -gt 0 ]; then
+  echo "cross checks: $failures failed"
+  exit 1
+fi
+if [ ${#skipped[@]} -gt 0 ]; then echo "cross checks: passed, some SKIPPED"; else echo "cross checks: all passed"; fi
