@@ -124,8 +124,8 @@ else
 fi
 
 # --- arm64 and s390x under qemu-user ---------------------------------------------------
-for target in "arm64 aarch64-linux-gnu qemu-aarch64" "s390x s390x-linux-gnu qemu-s390x"; do
-  read -r arch triplet qemu <<<"$target"
+for entry in "arm64 aarch64-linux-gnu qemu-aarch64" "s390x s390x-linux-gnu qemu-s390x"; do
+  read -r arch triplet qemu <<<"$entry"
   target=$arch
   [ "$arch" = "$host" ] && continue
   if ! install_missing "g++-$triplet" qemu-user; then
