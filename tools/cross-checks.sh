@@ -16,18 +16,7 @@ fail() { echo "FAIL [$target]: $*" >&2; failures=$((failures + 1)); summary+=("F
 skip() { echo "SKIPPED [$target]: $*"; skipped+=("cross checks SKIPPED [$target]: $*"); }
 
 # install_missing PACKAGE...: installs what is missing; false when it cannot.
-install_missing() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "installing: ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get update -qq &&
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+install_missing() { tools/install-deps.sh --only "$@"; }
 
 # target_sysroot DEB_ARCH: unpacks the target's zlib, libpng and GoogleTest packages into
 # build-cross/sysroot-DEB_ARCH (once), through a private apt state that knows only that

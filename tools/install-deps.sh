@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# install-deps.sh [run|test] -- installs the Debian packages of a set, if any are missing: `run` what
+# install-deps.sh [run|test|--only PACKAGE...] -- installs the Debian packages of a set, if any are missing: `run` what
 # building and running quorvex and quorvex-capture needs, `test` (the default) that and everything
 # the test command uses
 set -euo pipefail
@@ -25,7 +25,10 @@ test_packages=(
 case ${1:-test} in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: tools/install-deps.sh [run|test]" >&2; exit 2 ;;
+  # The named packages alone: the check scripts install what each check needs this way,
+  # and skip the check when it fails.
+  --only) shift; packages=("$@") ;;
+  *) echo "usage: tools/install-deps.sh [run|test|--only PACKAGE...]" >&2; exit 2 ;;
 esac
 
 missing=()

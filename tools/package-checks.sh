@@ -18,18 +18,7 @@ pass() { echo "PASS [$case_name]${1:+: $1}"; }
 skip() { echo "SKIPPED [$case_name]: $*"; skipped+=("$case_name"); }
 
 # have PACKAGE...: true when every package is installed, or could be installed now.
-have() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "installing: ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
-    >/dev/null 2>&1
-}
+have() { tools/install-deps.sh --only "$@"; }
 
 tmp=$(mktemp -d /tmp/qv-package.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
