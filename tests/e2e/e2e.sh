@@ -15,7 +15,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL [$case_name]: $*" >&2; exit 1; }
+# A failure shows what the demo itself said, which is often why.
+fail() {
+  echo "FAIL [$case_name]: $*" >&2
+  [ -s "$tmp/out" ] && sed 's/^/  quorvex: /' "$tmp/out" >&2
+  exit 1
+}
 now_ms() { date +%s%3N; }
 
 # wait_until TIMEOUT_MS COMMAND...: polls COMMAND until it succeeds.
