@@ -19,6 +19,10 @@ trap cleanup EXIT
 fail() {
   echo "FAIL [$case_name]: $*" >&2
   [ -s "$tmp/out" ] && sed 's/^/  quorvex: /' "$tmp/out" >&2
+  # A demo still running where it should not be: where it waits says more than a timeout.
+  if [ -n "$demo_pid" ] && kill -0 "$demo_pid" 2>/dev/null && command -v gdb >/dev/null; then
+    gdb -p "$demo_pid" -batch -ex "thread apply all bt 12" 2>/dev/null | grep -E '^(Thread|#)' | sed 's/^/  stack: /' >&2
+  fi
   exit 1
 }
 now_ms() { date +%s%3N; }
@@ -49,10 +53,12 @@ start_xvfb() {
   export DISPLAY=":$(head -n1 "$tmp/display")"
 }
 
+# The window gets 30 s to appear: the cases are about what happens once it has, and a
+# start-up that now and then took over 10 s should show where it waited (see fail).
 start_demo() {
   "$quorvex" >"$tmp/out" 2>&1 &
   demo_pid=$!
-  wait_until 10000 xdotool search --onlyvisible --name '^Quorvex' || fail "no window titled Quorvex appeared"
+  wait_until 30000 xdotool search --onlyvisible --name '^Quorvex' || fail "no window titled Quorvex appeared"
   window=$(xdotool search --onlyvisible --name '^Quorvex' | head -n1)
 }
 
@@ -63,7 +69,7 @@ title)
   start_xvfb
   "$quorvex" >"$tmp/out" 2>&1 &
   demo_pid=$!
-  wait_until 10000 xdotool search --onlyvisible --name '^Quorvex$' || fail "no window titled exactly Quorvex"
+  wait_until 30000 xdotool search --onlyvisible --name '^Quorvex$' || fail "no window titled exactly Quorvex"
   start=$(now_ms)
   wait_until 2500 xdotool search --name '^Quorvex   \[[1-9][0-9]* FPS\]$' || fail "no frame-rate title within 2.5 s"
   window=$(xdotool search --name '^Quorvex   \[' | head -n1)
