@@ -23,5 +23,9 @@ qv_test(NAME capture_seek_gl_test LABEL gl TIMEOUT 900
   SOURCES gl/seek_gl_test.cpp ${PROJECT_SOURCE_DIR}/capture/frame_seek.cpp
   LIBS qv_gl_context qv_render_checks qv_capture_io)
 # Its renderer keeps every core busy for minutes: beside the timed end-to-end
-# cases it would starve them.
-set_tests_properties(capture_seek_gl_test PROPERTIES RUN_SERIAL TRUE)
+# cases it would starve them. It makes a GL context again and again, and the
+# driver keeps allocations of each (a strdup in libglapi, EGL display data) that
+# leak checking would blame on the test; address and undefined-behaviour checks
+# stay on.
+set_tests_properties(capture_seek_gl_test PROPERTIES RUN_SERIAL TRUE
+  ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
