@@ -47,7 +47,7 @@ target_sysroot() {
 
 warnings=(-Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion -Werror)
 capture_sources=(capture/png_writer.cpp capture/deflate_runs.cpp capture/checksum.cpp capture/y4m_writer.cpp
-  capture/output_file.cpp capture/progress.cpp capture/capture_args.cpp)
+  capture/output_file.cpp capture/progress.cpp capture/capture_args.cpp capture/signals.cpp)
 test_sources=(tests/unit/capture_encode_test.cpp tests/unit/capture_deflate_test.cpp
   tests/unit/capture_args_test.cpp)
 

@@ -66,7 +66,7 @@ int main(int argc, char** argv)
         }
 
         if (y4m.empty()) {
-            y4m = y4m_stream_header(width, height, 60);
+            y4m = y4m_stream_header(width, height, 60, 1);
         }
         std::vector<std::uint8_t> yuv(y4m_frame_size(width, height));
         rgba_to_yuv420(rgba.data(), width, height, yuv.data());
