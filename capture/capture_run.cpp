@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/frame_loop.h"
+#include "app/gl_window.h"
 #include "capture/frame_seek.h"
 #include "capture/output_file.h"
 #include "capture/png_writer.h"
@@ -310,9 +311,9 @@ int run_capture(const CaptureOptions& options)
     const bool context_made = try_start_up();
     report_driver_crashes(false);
     if (!context_made) {
-        const StartupError& failure = first_startup_error();
+        const std::string reason = window_failure_reason();
         report("cannot create an OpenGL context: " +
-               (failure.reason.empty() ? failure.text : failure.reason));
+               (reason.empty() ? first_startup_error().text : reason));
         return 1;
     }
     if (first_startup_error().raised) {

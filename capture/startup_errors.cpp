@@ -15,7 +15,6 @@ void platform_message_box(const char* text, const char*)
     }
     first.raised = true;
     first.text = text;
-    first.reason = platform_last_error();
 }
 
 const StartupError& first_startup_error()

@@ -3,12 +3,11 @@
 
 #include <string>
 
-// What the first message box of the demo's start-up said, and the platform's
-// reason for the failure as it stood then (later teardown steps overwrite it).
+// What the first message box of the demo's start-up said. The platform's reason
+// for a failed window is window_failure_reason(), kept by the window layer.
 struct StartupError {
     bool raised = false;
     std::string text;      // the box text, as the demo shows it
-    std::string reason;    // platform_last_error() at the box; may be empty
 };
 
 // The first box raised since the process began; `raised` is false while none
