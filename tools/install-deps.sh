@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# install-deps.sh [run|test|--only PACKAGE...] -- installs the Debian packages of a set, if any are missing: `run` what
+# install-deps.sh [run|test|web|--only PACKAGE...] -- installs the Debian packages of a set, if any are missing: `run` what
 # building and running quorvex and quorvex-capture needs, `test` (the default) that and everything
-# the test command uses
+# the test command uses, `web` the browser build and its checks
 set -euo pipefail
 
 # Building and running the programs.
@@ -22,13 +22,22 @@ test_packages=(
   ffmpeg
 )
 
+# The browser build (emscripten, with Debian's acorn for its optimiser) and its checks in a
+# real browser driven over its DevTools protocol. The native build needs none of these.
+web_packages=(
+  cmake ninja-build
+  emscripten node-acorn
+  chromium python3-websocket
+)
+
 case ${1:-test} in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  web) packages=("${web_packages[@]}") ;;
   # The named packages alone: the check scripts install what each check needs this way,
   # and skip the check when it fails.
   --only) shift; packages=("$@") ;;
-  *) echo "usage: tools/install-deps.sh [run|test|--only PACKAGE...]" >&2; exit 2 ;;
+  *) echo "usage: tools/install-deps.sh [run|test|web|--only PACKAGE...]" >&2; exit 2 ;;
 esac
 
 missing=()
