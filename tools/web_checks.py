@@ -1,0 +1,399 @@
+# web_checks.py PAGE_DIR REFERENCE_DIR OUT_DIR -- the browser build in a real headless Chromium, driven over its DevTools protocol
+#
+# PAGE_DIR holds the built page (quorvex.html, .js, .wasm); REFERENCE_DIR the
+# native captures frame-000200.png, -000500 and -000672. Every case prints PASS,
+# FAIL or SKIPPED with its figures; OUT_DIR receives the screenshots. Exit status:
+# 0 when every case passed, 1 otherwise.
+import functools
+import http.server
+import json
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.request
+import zlib
+
+import websocket
+
+FRAMES = (200, 500, 672)
+MEAN_LIMIT = 2.0       # mean |difference| per channel
+FAR_OFF = 32           # a pixel is far off when a channel differs by more
+FAR_OFF_SHARE = 0.01   # at most this share of pixels may be far off
+FPS_TITLE = re.compile(r"^Quorvex   \[(\d+) FPS\]$")
+
+results = []
+
+
+def report(case, ok, detail):
+    results.append(ok)
+    print("%s [%s]: %s" % ("PASS" if ok else "FAIL", case, detail), flush=True)
+
+
+# --- PNG -------------------------------------------------------------------------------
+
+def read_png(data):
+    """(width, height, rows of RGB bytes) of an 8-bit RGB or RGBA, non-interlaced PNG."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("not a PNG")
+    pos, idat, header = 8, [], None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat.append(body)
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    if depth != 8 or colour not in (2, 6) or interlace:
+        raise ValueError("unsupported PNG (depth %d, colour type %d)" % (depth, colour))
+    channels = 3 if colour == 2 else 4
+    raw = zlib.decompress(b"".join(idat))
+    stride = width * channels
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        row = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        if kind == 1:
+            for i in range(channels, stride):
+                row[i] = (row[i] + row[i - channels]) & 255
+        elif kind == 2:
+            for i in range(stride):
+                row[i] = (row[i] + previous[i]) & 255
+        elif kind == 3:
+            for i in range(stride):
+                left = row[i - channels] if i >= channels else 0
+                row[i] = (row[i] + ((left + previous[i]) >> 1)) & 255
+        elif kind == 4:
+            for i in range(stride):
+                a = row[i - channels] if i >= channels else 0
+                b = previous[i]
+                c = previous[i - channels] if i >= channels else 0
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                pred = a if pa <= pb and pa <= pc else (b if pb <= pc else c)
+                row[i] = (row[i] + pred) & 255
+        previous = row
+        if channels == 4:
+            del row[3::4]
+        rows.append(bytes(row))
+    return width, height, rows
+
+
+def compare(shot, reference):
+    """(per-channel mean |difference|, share of pixels with a channel more than FAR_OFF off)."""
+    if shot[:2] != reference[:2]:
+        raise ValueError("sizes differ: %dx%d and %dx%d" % (shot[0], shot[1], reference[0], reference[1]))
+    sums, far = [0, 0, 0], 0
+    for row_a, row_b in zip(shot[2], reference[2]):
+        for c in range(3):
+            sums[c] += sum(abs(x - y) for x, y in zip(row_a[c::3], row_b[c::3]))
+        far += sum(1 for i in range(0, len(row_a), 3)
+                   if max(abs(row_a[i] - row_b[i]), abs(row_a[i + 1] - row_b[i + 1]),
+                          abs(row_a[i + 2] - row_b[i + 2])) > FAR_OFF)
+    pixels = shot[0] * shot[1]
+    return [s / pixels for s in sums], far / pixels
+
+
+def within_limits(means, far_share):
+    return max(means) <= MEAN_LIMIT and far_share <= FAR_OFF_SHARE
+
+
+def lit_pixels(image):
+    return sum(1 for row in image[2] for i in range(0, len(row), 3) if max(row[i:i + 3]) > 16)
+
+
+# --- the served page and the browser ----------------------------------------------------
+
+def serve(folder):
+    """Serves `folder` on 127.0.0.1 at a free port; returns the server."""
+    class Quiet(http.server.SimpleHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+    handler = functools.partial(Quiet, directory=folder)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    # A navigation away cancels the old page's downloads; that is no error here.
+    server.handle_error = lambda request, address: None
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+class Browser:
+    """One headless Chromium with software WebGL and its first tab, over the DevTools protocol."""
+
+    def __init__(self, extra_flags=()):
+        self.profile = tempfile.mkdtemp(prefix="qv-chromium.")
+        flags = ["--headless=new", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+                 "--window-size=800,600", "--hide-scrollbars", "--mute-audio",
+                 "--no-first-run", "--no-default-browser-check", "--disable-extensions",
+                 "--remote-debugging-port=0", "--user-data-dir=" + self.profile]
+        if os.geteuid() == 0:
+            flags.append("--no-sandbox")
+        self.process = subprocess.Popen(["chromium", *flags, *extra_flags, "about:blank"],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        port_file = os.path.join(self.profile, "DevToolsActivePort")
+        deadline = time.time() + 30
+        while not os.path.exists(port_file) or os.path.getsize(port_file) == 0:
+            if time.time() > deadline or self.process.poll() is not None:
+                self.close()
+                raise RuntimeError("Chromium did not open its DevTools port")
+            time.sleep(0.1)
+        port = open(port_file).read().split()[0]
+        deadline = time.time() + 10
+        while True:
+            targets = json.load(urllib.request.urlopen("http://127.0.0.1:%s/json/list" % port))
+            pages = [t for t in targets if t["type"] == "page"]
+            if pages or time.time() > deadline:
+                break
+            time.sleep(0.1)
+        self.socket = websocket.create_connection(pages[0]["webSocketDebuggerUrl"], suppress_origin=True,
+                                                  timeout=60)
+        self.next_id = 0
+        self.events = []
+        for domain in ("Page", "Runtime", "Log"):
+            self.call(domain + ".enable")
+        self.call("Emulation.setDeviceMetricsOverride", width=800, height=600, deviceScaleFactor=1,
+                  mobile=False)
+
+    def call(self, method, **params):
+        self.next_id += 1
+        self.socket.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
+        while True:
+            message = json.loads(self.socket.recv())
+            if message.get("id") == self.next_id:
+                if "error" in message:
+                    raise RuntimeError("%s: %s" % (method, message["error"]))
+                return message["result"]
+            self.events.append(message)
+
+    def evaluate(self, expression, await_promise=False):
+        result = self.call("Runtime.evaluate", expression=expression, returnByValue=True,
+                           awaitPromise=await_promise)
+        if "exceptionDetails" in result:
+            raise RuntimeError("%s: %s" % (expression, result["exceptionDetails"]["text"]))
+        return result["result"].get("value")
+
+    def wait_for(self, expression, seconds):
+        """The expression's first truthy value within `seconds`, or None."""
+        # While a page loads it may have no body yet: that counts as not yet.
+        guarded = "(() => { try { return (%s); } catch (e) { return null; } })()" % expression
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            value = self.evaluate(guarded)
+            if value:
+                return value
+            time.sleep(0.05)
+        return None
+
+    def open(self, url):
+        # By way of a blank page, so that nothing is read from the page before.
+        for address in ("about:blank", url):
+            self.events.clear()
+            self.call("Page.navigate", url=address)
+            if not self.wait_for("location.href === %s" % json.dumps(address), 10):
+                raise RuntimeError("the browser did not open " + address)
+
+    def errors(self):
+        """The console's errors and uncaught exceptions since the last open()."""
+        found = []
+        for event in self.events:
+            method, params = event.get("method"), event.get("params", {})
+            if method == "Runtime.consoleAPICalled" and params["type"] in ("error", "assert"):
+                found.append(" ".join(str(a.get("value", a.get("description"))) for a in params["args"]))
+            elif method == "Runtime.exceptionThrown":
+                details = params["exceptionDetails"]
+                found.append(details.get("exception", {}).get("description") or details.get("text", "exception"))
+            elif method == "Log.entryAdded" and params["entry"]["level"] == "error":
+                found.append(params["entry"]["text"])
+        return found
+
+    def screenshot(self, path):
+        # Two animation frames first, so the picture is the one composited last.
+        self.evaluate("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)))", True)
+        data = __import__("base64").b64decode(self.call("Page.captureScreenshot", format="png")["data"])
+        open(path, "wb").write(data)
+        return read_png(data)
+
+    def press_key(self):
+        for kind in ("keyDown", "keyUp"):
+            self.call("Input.dispatchKeyEvent", type=kind, key="q", code="KeyQ", text="q" if kind == "keyDown" else "",
+                      windowsVirtualKeyCode=81, nativeVirtualKeyCode=81)
+
+    def click(self, x, y):
+        for kind in ("mousePressed", "mouseReleased"):
+            self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+
+    def close(self):
+        if getattr(self, "socket", None):
+            self.socket.close()
+        self.process.terminate()
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+
+# --- the cases -----------------------------------------------------------------------------
+
+def held_frame(browser, base, frame, out_dir):
+    """The page's ?frame=N as shot, or None (after a FAIL) when it does not hold it."""
+    browser.open("%s/quorvex.html?frame=%d" % (base, frame))
+    if browser.wait_for("document.body.dataset.state === 'held'", 120) is None:
+        state = browser.evaluate("document.body.dataset.state + ': ' + document.getElementById('status').textContent")
+        report("frame_%d" % frame, False, "the page never held the frame (%s; console: %s)" % (state, browser.errors()))
+        return None
+    return browser.screenshot(os.path.join(out_dir, "page-frame-%06d.png" % frame))
+
+
+def check_frames(browser, base, reference_dir, out_dir):
+    references = {}
+    for frame in FRAMES:
+        references[frame] = read_png(open(os.path.join(reference_dir, "frame-%06d.png" % frame), "rb").read())
+        shot = held_frame(browser, base, frame, out_dir)
+        if shot is None:
+            continue
+        means, far = compare(shot, references[frame])
+        errors = browser.errors()
+        detail = "mean |difference| R %.3f G %.3f B %.3f, %.3f%% of pixels more than %d off" % (
+            *means, 100 * far, FAR_OFF)
+        if errors:
+            detail += "; console errors: %s" % errors
+        report("frame_%d" % frame, within_limits(means, far) and not errors, detail)
+
+    # The control: a seek that lands one frame late must not pass for the frame
+    # asked for. If it did, the limits would let a real seek fault through.
+    shot = held_frame(browser, base, FRAMES[1] + 1, out_dir)
+    if shot is not None:
+        means, far = compare(shot, references[FRAMES[1]])
+        report("control_off_by_one", not within_limits(means, far),
+               "frame %d against the native %d: mean R %.3f G %.3f B %.3f, %.3f%% far off (must exceed the limits)" % (
+                   FRAMES[1] + 1, FRAMES[1], *means, 100 * far))
+
+
+def check_live(browser, base, out_dir):
+    """Without ?frame: the frame-rate title within 3 s, a key ends it, a click starts it again."""
+    case = "live"
+    browser.open(base + "/quorvex.html")
+    start = time.time()
+    title = browser.wait_for("/^Quorvex   \\[\\d+ FPS\\]$/.test(document.title) && document.title", 3.0)
+    if title is None:
+        report(case, False, "no frame-rate title within 3 s (title %r, state %s, console: %s)" % (
+            browser.evaluate("document.title"), browser.evaluate("document.body.dataset.state"), browser.errors()))
+        return
+    first_title_s = time.time() - start
+    first_frame_ms = browser.evaluate("Module.firstFrameMs")
+    # The frame rate as the page reports it, over the next few titles.
+    rates, last = [], title
+    deadline = time.time() + 4.5
+    while time.time() < deadline and len(rates) < 4:
+        now = browser.evaluate("document.title")
+        if now != last and FPS_TITLE.match(now):
+            rates.append(int(FPS_TITLE.match(now).group(1)))
+            last = now
+        time.sleep(0.05)
+    print("MEASURE [page]: first frame %.0f ms after navigation start; frame-rate titles %s (first after %.2f s)" % (
+        first_frame_ms or -1, rates, first_title_s), flush=True)
+
+    browser.press_key()
+    if browser.wait_for("document.body.dataset.state === 'ended'", 3.0) is None:
+        report(case, False, "a key did not end it (state %s)" % browser.evaluate("document.body.dataset.state"))
+        return
+    ended_title = browser.evaluate("document.title")
+    line = browser.evaluate("document.getElementById('status').textContent")
+    time.sleep(1.5)   # longer than the title's period: a loop still running would retitle
+    after_title = browser.evaluate("document.title")
+    shot = browser.screenshot(os.path.join(out_dir, "page-ended.png"))
+    errors = browser.errors()
+    if after_title != ended_title:
+        report(case, False, "the title changed after the key (%r, then %r): the loop did not stop" % (ended_title, after_title))
+    elif lit_pixels(shot) < 10000:
+        report(case, False, "the last frame did not stay on the canvas (%d lit pixels)" % lit_pixels(shot))
+    elif not line:
+        report(case, False, "no line on the page says it ended")
+    elif errors:
+        report(case, False, "console errors: %s" % errors)
+    else:
+        report(case, True, "title %r after %.2f s; a key ended it (%r), the frame stayed, no console errors" % (
+            title, first_title_s, line))
+
+    case = "restart"
+    browser.events.clear()
+    browser.click(400, 300)
+    restarted = browser.wait_for("document.body.dataset.state === 'running' && performance.now() < 10000", 10)
+    title = browser.wait_for("/^Quorvex   \\[\\d+ FPS\\]$/.test(document.title) && document.title", 3.0)
+    report(case, bool(restarted and title),
+           "a click on the ended page started it again (a fresh page, title %r)" % title if restarted and title
+           else "a click did not start it again (state %s)" % browser.evaluate("document.body.dataset.state"))
+
+
+def read_boxes(browser):
+    """The dialog's boxes, one at a time, dismissed in turn, as (caption, text) pairs."""
+    boxes = []
+    while browser.wait_for("document.getElementById('box').open", 2.0):
+        boxes.append((browser.evaluate("document.getElementById('box-caption').textContent"),
+                      browser.evaluate("document.getElementById('box-text').textContent")))
+        browser.evaluate("document.getElementById('box').close()")
+        if len(boxes) > 10:
+            break
+    return boxes
+
+
+def check_no_webgl2(base):
+    """A browser that gives no WebGL 2 context: the window layer's boxes, in their order, in the page's dialog."""
+    case = "no_webgl2"
+    expected = [("error?!", "Release of rendering context failed!"),
+                ("error?!", "Unable To create an OpenGL rendering context")]
+    browser = Browser(["--disable-webgl2"])
+    try:
+        browser.open(base + "/quorvex.html")
+        state = browser.wait_for("document.body.dataset.state !== 'loading' && document.body.dataset.state", 30)
+        boxes = read_boxes(browser)
+        line = browser.evaluate("document.getElementById('status').textContent")
+        ok = state == "failed" and boxes == expected and "WebGL 2" in line
+        report(case, ok, "state %s; boxes %s; line %r" % (state, boxes, line))
+    finally:
+        browser.close()
+
+
+def check_bad_frame(browser, base):
+    """?frame= that is not a frame number: refused with a line, nothing drawn, no box."""
+    case = "bad_frame"
+    browser.open(base + "/quorvex.html?frame=-3")
+    state = browser.wait_for("document.body.dataset.state !== 'loading' && document.body.dataset.state", 30)
+    line = browser.evaluate("document.getElementById('status').textContent")
+    boxes = read_boxes(browser) if state else []
+    report(case, state == "refused" and "-3" in line and not boxes, "state %s, line %r, boxes %s" % (state, line, boxes))
+
+
+def main():
+    page_dir, reference_dir, out_dir = sys.argv[1:4]
+    os.makedirs(out_dir, exist_ok=True)
+    server = serve(page_dir)
+    base = "http://127.0.0.1:%d" % server.server_address[1]
+    browser = Browser()
+    try:
+        print("browser: %s" % browser.call("Browser.getVersion")["product"], flush=True)
+        renderer = browser.evaluate("""(() => { const gl = document.createElement('canvas').getContext('webgl2');
+            return gl ? gl.getParameter(gl.RENDERER) : 'no WebGL 2'; })()""")
+        print("WebGL 2 renderer: %s" % renderer, flush=True)
+        check_frames(browser, base, reference_dir, out_dir)
+        check_bad_frame(browser, base)
+        check_live(browser, base, out_dir)
+    finally:
+        browser.close()
+    check_no_webgl2(base)
+    server.shutdown()
+    print("%d of %d browser cases passed" % (sum(results), len(results)), flush=True)
+    return 0 if results and all(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
