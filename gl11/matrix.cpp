@@ -61,16 +61,26 @@ Mat4 mat4_rotate(const Mat4& m, float degrees, float x, float y, float z)
         x /= length;
         y /= length;
         z /= length;
+        // The products first, then scaled: the fixed pipeline rounds them in this order.
+        const float xx = x * x;
+        const float yy = y * y;
+        const float zz = z * z;
+        const float xy = x * y;
+        const float yz = y * z;
+        const float zx = z * x;
+        const float xs = x * s;
+        const float ys = y * s;
+        const float zs = z * s;
         const float one_c = 1.0f - c;
-        at(r, 0, 0) = one_c * x * x + c;
-        at(r, 0, 1) = one_c * x * y - z * s;
-        at(r, 0, 2) = one_c * z * x + y * s;
-        at(r, 1, 0) = one_c * x * y + z * s;
-        at(r, 1, 1) = one_c * y * y + c;
-        at(r, 1, 2) = one_c * y * z - x * s;
-        at(r, 2, 0) = one_c * z * x - y * s;
-        at(r, 2, 1) = one_c * y * z + x * s;
-        at(r, 2, 2) = one_c * z * z + c;
+        at(r, 0, 0) = one_c * xx + c;
+        at(r, 0, 1) = one_c * xy - zs;
+        at(r, 0, 2) = one_c * zx + ys;
+        at(r, 1, 0) = one_c * xy + zs;
+        at(r, 1, 1) = one_c * yy + c;
+        at(r, 1, 2) = one_c * yz - xs;
+        at(r, 2, 0) = one_c * zx - ys;
+        at(r, 2, 1) = one_c * yz + xs;
+        at(r, 2, 2) = one_c * zz + c;
     }
     return mat4_multiply(m, r);
 }
