@@ -1,0 +1,173 @@
+// gl11_frames_gl_test.cpp -- the demo drawn through the GL 1.1 layer on an ES 3.0 context, against the desktop GL's frames
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/frame_loop.h"
+#include "gl11/es_functions.h"
+#include "gl11/gl11.h"
+#include "tests/fakes/fake_platform.h"
+
+namespace {
+
+constexpr int width = 800;
+constexpr int height = 600;
+
+void* lookup(const char* name)
+{
+    return reinterpret_cast<void*>(eglGetProcAddress(name));
+}
+
+// An 800x600 pbuffer with the window's depth bits on Mesa's surfaceless
+// platform (software under the gl tier's LIBGL_ALWAYS_SOFTWARE), ES 3.0, and
+// the layer started on it. Empty when any step fails, with the reason.
+std::string open_es_context()
+{
+    static std::string failure = "not tried";
+    static bool tried = false;
+    if (tried) {
+        return failure;
+    }
+    tried = true;
+    EGLDisplay display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY,
+                                               nullptr);
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
+        return failure = "no EGL surfaceless display";
+    }
+    const EGLint config_attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
+                                        EGL_OPENGL_ES3_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
+                                        EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 16,
+                                        EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint configs = 0;
+    if (!eglChooseConfig(display, config_attributes, &config, 1, &configs) || configs == 0) {
+        return failure = "no RGBA8 + depth pbuffer config for ES 3";
+    }
+    const EGLint surface_attributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    EGLSurface surface = eglCreatePbufferSurface(display, config, surface_attributes);
+    eglBindAPI(EGL_OPENGL_ES_API);
+    const EGLint context_attributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 0,
+                                         EGL_NONE};
+    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, context_attributes);
+    if (surface == EGL_NO_SURFACE || context == EGL_NO_CONTEXT ||
+        !eglMakeCurrent(display, surface, surface, context)) {
+        return failure = "no ES 3.0 context on a pbuffer";
+    }
+    if (!gl11_start(lookup)) {
+        return failure = "the layer did not start (see the line above)";
+    }
+    return failure = "";
+}
+
+#define REQUIRE_ES_CONTEXT()                                                  \
+    do {                                                                      \
+        const std::string why = open_es_context();                            \
+        if (!why.empty()) {                                                   \
+            std::printf("SKIPPED: %s\n", why.c_str());                        \
+            GTEST_SKIP() << why;                                              \
+        }                                                                     \
+    } while (false)
+
+// RGB bytes, top row first.
+using Rgb = std::vector<std::uint8_t>;
+
+Rgb read_back()
+{
+    std::vector<std::uint8_t> rgba(width * height * 4);
+    es.ReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    Rgb rgb(width * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                rgb[static_cast<std::size_t>(((height - 1 - y) * width + x) * 3 + c)] =
+                    rgba[static_cast<std::size_t>((y * width + x) * 4 + c)];
+            }
+        }
+    }
+    return rgb;
+}
+
+Rgb read_png(const std::string& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Rgb rgb;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        ADD_FAILURE() << "cannot read " << path;
+        return rgb;
+    }
+    image.format = PNG_FORMAT_RGB;
+    rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) || image.width != width ||
+        image.height != height) {
+        ADD_FAILURE() << path << " is not an 800x600 picture";
+        rgb.clear();
+    }
+    return rgb;
+}
+
+struct Difference {
+    std::array<double, 3> mean{};   // mean |difference| per channel
+    int max = 0;                    // the largest over all pixels and channels
+};
+
+Difference compare(const Rgb& a, const Rgb& b)
+{
+    Difference d;
+    std::array<std::uint64_t, 3> sums{};
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        const int delta = std::abs(int{a[i]} - int{b[i]});
+        sums[i % 3] += static_cast<std::uint64_t>(delta);
+        d.max = std::max(d.max, delta);
+    }
+    for (int c = 0; c < 3; ++c) {
+        d.mean[static_cast<std::size_t>(c)] =
+            static_cast<double>(sums[static_cast<std::size_t>(c)]) / (width * height);
+    }
+    return d;
+}
+
+// The desktop GL's frame N (quorvex-capture on llvmpipe) against the same
+// frame through the layer, reached as the capture reaches it: start-up, every
+// earlier frame passed over but the one right before, which leaves the blend
+// state frame N inherits.
+TEST(Gl11Frames, DemoFramesMatchTheDesktopGlWithinAHair)
+{
+    REQUIRE_ES_CONTEXT();
+    fake_reset();
+    ASSERT_TRUE(try_start_up());
+    int frame = 0;
+    for (int target : {200, 500, 672}) {
+        while (frame < target) {
+            ++frame;
+            if (frame >= target - 1) {
+                draw_next_frame();
+            } else {
+                skip_next_frame();
+            }
+        }
+        char name[64];
+        std::snprintf(name, sizeof name, "/docs/frame-%06d.png", target);
+        const Rgb desktop = read_png(QUORVEX_SOURCE_DIR + std::string(name));
+        ASSERT_FALSE(desktop.empty());
+        const Difference d = compare(read_back(), desktop);
+        std::printf("frame %d: mean |difference| R %.4f G %.4f B %.4f, largest %d\n", target,
+                    d.mean[0], d.mean[1], d.mean[2], d.max);
+        for (double mean : d.mean) {
+            EXPECT_LE(mean, 0.5) << "frame " << target;
+        }
+        EXPECT_LE(d.max, 8) << "frame " << target;
+    }
+}
+
+}  // namespace
