@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gl11/gl11.h"
 #include "platform/emulated_timer.h"
 #include "platform/platform.h"
 
@@ -24,6 +25,7 @@ static struct {
     WindowProcedure procedure;
     bool window_exists;
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context;
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE layer_context;  // the context the GL 1.1 layer was started on
     bool depth;              // whether the chosen pixel format has a depth buffer
     EmulatedTimer timer;
     Message queue[queue_slots];
@@ -182,6 +184,16 @@ bool platform_make_current(PlatformDc*, PlatformContext* rc)
     if (emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
         note_failure("the WebGL context cannot be made current");
         return false;
+    }
+    // WebGL 2 has no fixed-function pipeline: the layer draws the demo's GL 1.1
+    // calls with the context's own functions, which emscripten hands out by name
+    // (never the layer's functions of the same names).
+    if (context > 0 && context != web.layer_context) {
+        if (!gl11_start(emscripten_webgl_get_proc_address)) {
+            note_failure("the WebGL 2 context lacks what the GL 1.1 layer needs");
+            return false;
+        }
+        web.layer_context = context;
     }
     return true;
 }
