@@ -281,6 +281,38 @@ def check_frames(browser, base, reference_dir, out_dir):
                    FRAMES[1] + 1, FRAMES[1], *means, 100 * far))
 
 
+# Pages opened while this is installed lose every line the GL draws: the
+# wireframe pass, as a broken line mode in the layer would lose it.
+DROP_LINES = """(() => {
+  const proto = WebGL2RenderingContext.prototype;
+  for (const name of ["drawArrays", "drawElements"]) {
+    const draw = proto[name];
+    proto[name] = function (mode, ...rest) {
+      if (mode === this.LINES || mode === this.LINE_STRIP || mode === this.LINE_LOOP) {
+        return;
+      }
+      return draw.call(this, mode, ...rest);
+    };
+  }
+})();"""
+
+
+def check_control_no_wireframe(browser, base, reference_dir, out_dir):
+    """The control: frame 500 with its wireframe lost must not pass for frame 500."""
+    frame = FRAMES[1]
+    reference = read_png(open(os.path.join(reference_dir, "frame-%06d.png" % frame), "rb").read())
+    script = browser.call("Page.addScriptToEvaluateOnNewDocument", source=DROP_LINES)["identifier"]
+    try:
+        shot = held_frame(browser, base, frame, os.path.join(out_dir, "control"))
+    finally:
+        browser.call("Page.removeScriptToEvaluateOnNewDocument", identifier=script)
+    if shot is not None:
+        means, far = compare(shot, reference)
+        report("control_no_wireframe", not within_limits(means, far),
+               "frame %d without its lines: mean R %.3f G %.3f B %.3f, %.3f%% far off (must exceed the limits)" % (
+                   frame, *means, 100 * far))
+
+
 def check_live(browser, base, out_dir):
     """Without ?frame: the frame-rate title within 3 s, a key ends it, a click starts it again."""
     case = "live"
@@ -378,7 +410,7 @@ def check_bad_frame(browser, base):
 
 def main():
     page_dir, reference_dir, out_dir = sys.argv[1:4]
-    os.makedirs(out_dir, exist_ok=True)
+    os.makedirs(os.path.join(out_dir, "control"), exist_ok=True)
     server = serve(page_dir)
     base = "http://127.0.0.1:%d" % server.server_address[1]
     browser = Browser()
@@ -388,6 +420,7 @@ def main():
             return gl ? gl.getParameter(gl.RENDERER) : 'no WebGL 2'; })()""")
         print("WebGL 2 renderer: %s" % renderer, flush=True)
         check_frames(browser, base, reference_dir, out_dir)
+        check_control_no_wireframe(browser, base, reference_dir, out_dir)
         check_bad_frame(browser, base)
         check_live(browser, base, out_dir)
     finally:
