@@ -369,6 +369,23 @@ def check_live(browser, base, out_dir):
            else "a click did not start it again (state %s)" % browser.evaluate("document.body.dataset.state"))
 
 
+def check_context_lost(browser, base):
+    """The browser takes the WebGL context away: the frames stop and the page says so."""
+    case = "context_lost"
+    browser.open(base + "/quorvex.html")
+    if not browser.wait_for("document.body.dataset.state === 'running' && Module.firstFrameMs", 10):
+        report(case, False, "the page did not start (state %s)" % browser.evaluate("document.body.dataset.state"))
+        return
+    browser.evaluate("document.getElementById('canvas').getContext('webgl2')"
+                     ".getExtension('WEBGL_lose_context').loseContext()")
+    ended = browser.wait_for("document.body.dataset.state === 'ended'", 3.0)
+    line = browser.evaluate("document.getElementById('status').textContent")
+    time.sleep(0.5)
+    errors = browser.errors()
+    report(case, bool(ended) and "WebGL context" in line and not errors,
+           "state %s, line %r, console errors %s" % (browser.evaluate("document.body.dataset.state"), line, errors))
+
+
 def read_boxes(browser):
     """The dialog's boxes, one at a time, dismissed in turn, as (caption, text) pairs."""
     boxes = []
@@ -423,6 +440,7 @@ def main():
         check_control_no_wireframe(browser, base, reference_dir, out_dir)
         check_bad_frame(browser, base)
         check_live(browser, base, out_dir)
+        check_context_lost(browser, base)
     finally:
         browser.close()
     check_no_webgl2(base)

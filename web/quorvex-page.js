@@ -2,7 +2,7 @@
 "use strict";
 
 // The module's settings and the calls the C++ side makes into the page
-// (Module.showMessageBox, demoEnded, frameHeld, badFrameRequest).
+// (Module.showMessageBox, demoEnded, contextLost, frameHeld, badFrameRequest).
 var Module = (function () {
   const stage = document.getElementById("stage");
   const canvas = document.getElementById("canvas");
@@ -71,6 +71,10 @@ var Module = (function () {
       } else {
         setState("failed", lastError || "Quorvex could not start.");
       }
+    },
+    contextLost: function () {
+      ended = true;
+      setState("ended", "The browser took the picture's WebGL context away. Click the picture to start again.");
     },
     frameHeld: function (n) {
       setState("held", "");
