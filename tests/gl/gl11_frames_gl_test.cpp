@@ -170,4 +170,90 @@ TEST(Gl11Frames, DemoFramesMatchTheDesktopGlWithinAHair)
     }
 }
 
+// A clean slate for a hand-drawn check: black, no depth test, blending or
+// texturing, both matrices the identity (the viewport is then [-1, 1] squared).
+void plain_state()
+{
+    glViewport(0, 0, width, height);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glPolygonMode(GL_BACK, GL_FILL);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+// The green of window pixel (x, y), counted from the top left.
+int green_at(const Rgb& picture, int x, int y)
+{
+    return picture[static_cast<std::size_t>((y * width + x) * 3 + 1)];
+}
+
+void draw_square(float h)
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(-h, -h);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(h, -h);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(h, h);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(-h, h);
+    glEnd();
+}
+
+// Scene B's wireframe pass: a quad in line mode lights its four sides and
+// neither its inside nor its diagonal, which the centre lies on.
+TEST(Gl11Layer, LineModeDrawsTheOutlineOnly)
+{
+    REQUIRE_ES_CONTEXT();
+    plain_state();
+    glColor4f(0.0f, 1.0f, 0.0f, 1.0f);
+    glPolygonMode(GL_FRONT, GL_LINE);
+    glPolygonMode(GL_BACK, GL_LINE);
+    draw_square(0.5f);
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glPolygonMode(GL_BACK, GL_FILL);
+    const Rgb picture = read_back();
+    EXPECT_EQ(green_at(picture, 400, 300), 0) << "inside or diagonal drawn";
+    EXPECT_EQ(green_at(picture, 300, 250), 0) << "inside drawn";
+    // The left side is the column at x = 200, give or take the rasteriser's rule.
+    EXPECT_EQ(std::max({green_at(picture, 199, 250), green_at(picture, 200, 250),
+                        green_at(picture, 201, 250)}),
+              255);
+}
+
+// A bound texture without all its mipmap levels is incomplete: GL 1.1 draws
+// as if texturing were off, where ES would sample opaque black.
+TEST(Gl11Layer, IncompleteTextureDrawsUntextured)
+{
+    REQUIRE_ES_CONTEXT();
+    plain_state();
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    const std::uint8_t pixels[2 * 2 * 4] = {};
+    // The default minification filter wants mipmaps; only level 0 is given.
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(0.0f, 1.0f, 0.0f, 1.0f);
+    draw_square(0.5f);
+    glDisable(GL_TEXTURE_2D);
+    EXPECT_EQ(green_at(read_back(), 400, 300), 255);
+
+    // With a filter that needs no mipmaps the same texture is complete: black.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glEnable(GL_TEXTURE_2D);
+    draw_square(0.5f);
+    glDisable(GL_TEXTURE_2D);
+    EXPECT_EQ(green_at(read_back(), 400, 300), 0);
+}
+
 }  // namespace
