@@ -20,6 +20,7 @@ test_packages=(
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
   dpkg-dev lintian desktop-file-utils appstream groff icoutils
   ffmpeg
+  libegl-dev libgles-dev
 )
 
 case ${1:-test} in
