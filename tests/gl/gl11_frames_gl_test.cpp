@@ -2,6 +2,7 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -254,6 +255,70 @@ TEST(Gl11Layer, IncompleteTextureDrawsUntextured)
     draw_square(0.5f);
     glDisable(GL_TEXTURE_2D);
     EXPECT_EQ(green_at(read_back(), 400, 300), 0);
+}
+
+// gluBuild2DMipmaps's box filter against the GPU's own glGenerateMipmap from
+// the same level 0 (fixed noise, where averaging the wrong texels shows at
+// once), every level read back through a framebuffer. The two round each
+// mean differently (the box filter to nearest, llvmpipe lower), and each level
+// is made from the one above, so level n may be up to n apart.
+TEST(Gl11Layer, Build2DMipmapsAgreesWithTheGpusMipmaps)
+{
+    REQUIRE_ES_CONTEXT();
+    using GenFramebuffers = void (*)(GLsizei, GLuint*);
+    using BindFramebuffer = void (*)(GLenum, GLuint);
+    using FramebufferTexture2D = void (*)(GLenum, GLenum, GLenum, GLuint, GLint);
+    const auto gen_framebuffers = reinterpret_cast<GenFramebuffers>(lookup("glGenFramebuffers"));
+    const auto bind_framebuffer = reinterpret_cast<BindFramebuffer>(lookup("glBindFramebuffer"));
+    const auto framebuffer_texture =
+        reinterpret_cast<FramebufferTexture2D>(lookup("glFramebufferTexture2D"));
+    ASSERT_TRUE(gen_framebuffers && bind_framebuffer && framebuffer_texture);
+
+    constexpr int size = 64;
+    std::vector<std::uint8_t> image(size * size * 3);
+    std::uint32_t noise = 12345;
+    for (std::uint8_t& byte : image) {
+        noise = noise * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(noise >> 24);
+    }
+    GLuint box = 0;
+    GLuint gpu = 0;
+    glGenTextures(1, &box);
+    glGenTextures(1, &gpu);
+    glBindTexture(GL_TEXTURE_2D, box);
+    ASSERT_EQ(gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, size, size, GL_RGB, GL_UNSIGNED_BYTE,
+                                image.data()),
+              0);
+    glBindTexture(GL_TEXTURE_2D, gpu);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, image.data());
+    es.GenerateMipmap(GL_TEXTURE_2D);
+
+    constexpr GLenum framebuffer = 0x8D40;
+    constexpr GLenum colour_attachment0 = 0x8CE0;
+    GLuint fbo = 0;
+    gen_framebuffers(1, &fbo);
+    bind_framebuffer(framebuffer, fbo);
+    auto read_level = [&](GLuint texture, int level, int extent) {
+        framebuffer_texture(framebuffer, colour_attachment0, GL_TEXTURE_2D, texture, level);
+        std::vector<std::uint8_t> rgba(static_cast<std::size_t>(extent * extent * 4));
+        es.ReadPixels(0, 0, extent, extent, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        return rgba;
+    };
+    for (int level = 1, extent = size / 2; extent >= 1; ++level, extent /= 2) {
+        const std::vector<std::uint8_t> a = read_level(box, level, extent);
+        const std::vector<std::uint8_t> b = read_level(gpu, level, extent);
+        int largest = 0;
+        std::uint64_t sum = 0;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const int delta = std::abs(int{a[i]} - int{b[i]});
+            largest = std::max(largest, delta);
+            sum += static_cast<std::uint64_t>(delta);
+        }
+        std::printf("mipmap level %d (%dx%d): mean |box - GPU| %.3f, largest %d\n", level, extent,
+                    extent, static_cast<double>(sum) / static_cast<double>(a.size()), largest);
+        EXPECT_LE(largest, level) << "level " << level;
+    }
+    bind_framebuffer(framebuffer, 0);
 }
 
 }  // namespace
