@@ -17,6 +17,7 @@
 #include "app/frame_loop.h"
 #include "gl11/es_functions.h"
 #include "gl11/gl11.h"
+#include "gl11/layer_state.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace {
@@ -319,6 +320,69 @@ TEST(Gl11Layer, Build2DMipmapsAgreesWithTheGpusMipmaps)
         EXPECT_LE(largest, level) << "level " << level;
     }
     bind_framebuffer(framebuffer, 0);
+}
+
+// The layer's current texture coordinate (GL 1.1 would answer glGetFloatv,
+// which the layer leaves out: the demo never asks).
+std::array<float, 2> gl11_current_texcoord()
+{
+    return {gl11.texcoord[0], gl11.texcoord[1]};
+}
+
+std::array<int, 3> rgb_at(const Rgb& picture, int x, int y)
+{
+    const auto i = static_cast<std::size_t>((y * width + x) * 3);
+    return {picture[i], picture[i + 1], picture[i + 2]};
+}
+
+// A list holds what its draw referenced, not the arrays: they may be
+// overwritten after the compile. A colour it never set is the one current when
+// it is called (the torus's per-frame tint); the texture coordinate and normal
+// it did set are current after it, taken from its last vertex.
+TEST(Gl11Layer, ListsCopyTheirVerticesAndTakeTheColourOfTheCall)
+{
+    REQUIRE_ES_CONTEXT();
+    plain_state();
+    std::vector<float> positions = {-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.0f, 0.5f, 0.0f};
+    std::vector<float> texcoords = {0.0f, 0.0f, 1.0f, 0.0f, 0.25f, 0.75f};
+    const GLuint indices[] = {0, 1, 2};
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, positions.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, texcoords.data());
+    glDrawElements(GL_TRIANGLES, 3, GL_UNSIGNED_INT, indices);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEndList();
+    std::fill(positions.begin(), positions.end(), 9.0f);
+    positions.clear();
+    positions.shrink_to_fit();
+
+    glColor4f(0.0f, 1.0f, 0.0f, 1.0f);
+    glCallList(list);
+    EXPECT_EQ(rgb_at(read_back(), 400, 300), (std::array<int, 3>{0, 255, 0}));
+    glColor4f(1.0f, 0.0f, 0.0f, 1.0f);
+    glCallList(list);
+    EXPECT_EQ(rgb_at(read_back(), 400, 300), (std::array<int, 3>{255, 0, 0}));
+
+    const GLuint immediate = glGenLists(1);
+    const GLfloat normal[3] = {0.0f, 0.6f, 0.8f};
+    glNewList(immediate, GL_COMPILE);
+    glBegin(GL_TRIANGLES);
+    for (int corner = 0; corner < 3; ++corner) {
+        glTexCoord2f(0.5f * static_cast<float>(corner), 0.125f);
+        glNormal3fv(normal);
+        glVertex3f(static_cast<float>(corner), 0.0f, 0.0f);
+    }
+    glEnd();
+    glEndList();
+    glTexCoord2f(0.0f, 0.0f);
+    EXPECT_EQ(gl11_current_texcoord(), (std::array<float, 2>{0.0f, 0.0f}))
+        << "compiling changed the current texture coordinate";
+    glCallList(immediate);
+    EXPECT_EQ(gl11_current_texcoord(), (std::array<float, 2>{1.0f, 0.125f}));
 }
 
 }  // namespace
