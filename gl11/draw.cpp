@@ -52,7 +52,9 @@ static void set_attribute(GLuint location, bool carried, GLint size, std::size_t
 
 // Polygons take the front face's mode. The two differ only when a program sets
 // them apart, which needs each face's facing on the CPU; the demo always sets
-// both together.
+// both together. For the same reason face culling, which ES applies to
+// triangles only, does not remove faces drawn as lines or points; the demo
+// draws its wireframe with culling off.
 static GLenum polygon_mode()
 {
     return gl11.polygon_mode_front;

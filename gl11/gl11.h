@@ -2,9 +2,15 @@
 #pragma once
 
 // What the platform hands the layer to find the real ES entry points by name
-// ("glEnable"): eglGetProcAddress natively, emscripten_webgl_get_proc_address
-// on the web. It must return the context's own function, never the layer's.
+// ("glEnable"): eglGetProcAddress natively, gl11_web_lookup on the web. It must
+// return the context's own function, never the layer's.
 using Gl11Lookup = void* (*)(const char* name);
+
+#ifdef __EMSCRIPTEN__
+// The browser's WebGL 2 functions the layer uses, by their GL names; nullptr
+// for any other name.
+void* gl11_web_lookup(const char* name);
+#endif
 
 // Makes the layer ready on the ES 3.0 context that is current now: loads the
 // real entry points through `lookup`, builds the shader pair and the stream

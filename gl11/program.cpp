@@ -9,7 +9,10 @@
 // The fixed pipeline with lighting, fog and texture generation off: the vertex
 // times the model-view-projection matrix (one matrix, multiplied on the CPU as
 // the GL does); the colour clamped to [0, 1] per vertex before it is
-// interpolated; the texture's colour multiplied in (GL_MODULATE).
+// interpolated; the texture's colour multiplied in (GL_MODULATE). Where this
+// differs from the desktop GL it is by design: its software rasteriser draws
+// some textured draws with the colour cut to 8 bits, this keeps it in float,
+// so channels under a fractional tint come out a level or so apart.
 static const char* const vertex_source = R"(#version 300 es
 uniform mat4 u_mvp;
 layout(location = 0) in vec4 a_position;

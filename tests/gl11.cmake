@@ -1,3 +1,8 @@
+# The GL 1.1 layer's arithmetic on the CPU: needs nothing but the GL headers.
+qv_test(NAME gl11_unit_tests LABEL unit
+  SOURCES unit/gl11_test.cpp
+  LIBS qv_gl11)
+
 # The GL 1.1 layer over ES 3.0, natively: Mesa's EGL with no display, the demo's
 # own objects linked against the layer instead of the desktop GL (their
 # objects, not their targets, so no GL library comes along to stand in for a

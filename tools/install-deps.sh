@@ -20,6 +20,7 @@ test_packages=(
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
   dpkg-dev lintian desktop-file-utils appstream groff icoutils
   ffmpeg
+  libegl-dev libgles-dev
 )
 
 # The browser build (emscripten, with Debian's acorn for its optimiser) and its checks in a
