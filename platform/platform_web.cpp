@@ -201,10 +201,10 @@ bool platform_make_current(PlatformDc*, PlatformContext* rc)
         return false;
     }
     // WebGL 2 has no fixed-function pipeline: the layer draws the demo's GL 1.1
-    // calls with the context's own functions, which emscripten hands out by name
-    // (never the layer's functions of the same names).
+    // calls with the context's own functions, looked up by name (never the
+    // layer's functions of the same names).
     if (context > 0 && context != web.layer_context) {
-        if (!gl11_start(emscripten_webgl_get_proc_address)) {
+        if (!gl11_start(gl11_web_lookup)) {
             note_failure("the WebGL 2 context lacks what the GL 1.1 layer needs");
             return false;
         }
