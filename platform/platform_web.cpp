@@ -28,6 +28,8 @@ static struct {
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE layer_context;  // the context the GL 1.1 layer was started on
     bool depth;              // whether the chosen pixel format has a depth buffer
     EmulatedTimer timer;
+    bool hidden;                    // the page is hidden (another tab, minimised)
+    std::uint64_t hidden_since_ms;  // since when
     Message queue[queue_slots];
     int queue_head;          // the oldest queued message
     int queue_count;
@@ -72,28 +74,18 @@ static EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* event, void*)
 
 static EM_BOOL on_visibility_change(int, const EmscriptenVisibilityChangeEvent* event, void*)
 {
-    // A hidden page gets no animation frames. Restarting the timer on its return
-    // keeps the hidden time out of the next frame-rate title, which would
-    // otherwise count a second's frames over a far longer time.
-    if (!event->hidden && web.timer.running) {
-        emulated_timer_start(&web.timer, web.timer.id, web.timer.period_ms,
-                             static_cast<std::uint64_t>(emscripten_get_now()));
+    // A hidden page gets no animation frames, so the timer stands still with
+    // them: the next frame-rate title then counts a second of frames drawn,
+    // not the few before the page was hidden over the time it was away.
+    auto now = static_cast<std::uint64_t>(emscripten_get_now());
+    if (event->hidden && !web.hidden) {
+        web.hidden = true;
+        web.hidden_since_ms = now;
+    } else if (!event->hidden && web.hidden) {
+        web.hidden = false;
+        web.timer.last_ms += now - web.hidden_since_ms;
     }
     return EM_FALSE;
-}
-
-static EM_BOOL on_context_lost(int, const void*, void*)
-{
-    // The browser may take the context away (a GPU reset, memory pressure);
-    // every texture, list and shader of the demo goes with it, and nothing is
-    // drawn any more. Stop the frames and say so rather than run on blank.
-    if (web.window_exists) {
-        emscripten_cancel_main_loop();
-        web.window_exists = false;
-        web.queue_count = 0;
-        EM_ASM({ Module.contextLost(); });
-    }
-    return EM_TRUE;
 }
 
 bool platform_register_class(const char*, WindowProcedure procedure)
