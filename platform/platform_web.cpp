@@ -88,6 +88,20 @@ static EM_BOOL on_visibility_change(int, const EmscriptenVisibilityChangeEvent* 
     return EM_FALSE;
 }
 
+static EM_BOOL on_context_lost(int, const void*, void*)
+{
+    // The browser may take the context away (a GPU reset, memory pressure);
+    // every texture, list and shader of the demo goes with it, and nothing is
+    // drawn any more. Stop the frames and say so rather than run on blank.
+    if (web.window_exists) {
+        emscripten_cancel_main_loop();
+        web.window_exists = false;
+        web.queue_count = 0;
+        EM_ASM({ Module.contextLost(); });
+    }
+    return EM_TRUE;
+}
+
 bool platform_register_class(const char*, WindowProcedure procedure)
 {
     web.procedure = procedure;
