@@ -386,6 +386,48 @@ def check_context_lost(browser, base):
            "state %s, line %r, console errors %s" % (browser.evaluate("document.body.dataset.state"), line, errors))
 
 
+# Notes, in page time, every title the program sets and every change of the
+# page's visibility.
+WATCH_TITLE = """(() => {
+  window.titleLog = [];
+  const note = (what) => window.titleLog.push([performance.now(), what]);
+  new MutationObserver(() => note(document.querySelector("title").textContent))
+    .observe(document.querySelector("title"), {childList: true, characterData: true, subtree: true});
+  document.addEventListener("visibilitychange", () => note(document.visibilityState));
+})()"""
+
+
+def check_hidden_page(browser, base):
+    """A page hidden for a while: the first title after its return still counts a second of drawing."""
+    case = "hidden_page"
+    browser.open(base + "/quorvex.html")
+    if not browser.wait_for("document.body.dataset.state === 'running' && Module.firstFrameMs", 10):
+        report(case, False, "the page did not start")
+        return
+    browser.evaluate(WATCH_TITLE)
+    # Hidden right after a title, so that little of the second has run before.
+    if not browser.wait_for("window.titleLog.length > 0", 3.0):
+        report(case, False, "no title within 3 s")
+        return
+    tab = browser.call("Target.createTarget", url="about:blank")["targetId"]
+    time.sleep(2.0)
+    browser.call("Target.closeTarget", targetId=tab)
+    browser.wait_for("window.titleLog.filter(e => /FPS/.test(e[1])).length >= 2", 5.0)
+    log = browser.evaluate("window.titleLog")
+    try:
+        hidden = next(i for i, e in enumerate(log) if e[1] == "hidden")
+        shown = next(i for i, e in enumerate(log) if e[1] == "visible" and i > hidden)
+        before = max(i for i in range(hidden) if "FPS" in log[i][1])
+        after = next(i for i in range(shown, len(log)) if "FPS" in log[i][1])
+    except (StopIteration, ValueError):
+        report(case, False, "the page was not hidden and shown again around two titles: %s" % log)
+        return
+    drawing_ms = (log[hidden][0] - log[before][0]) + (log[after][0] - log[shown][0])
+    report(case, drawing_ms >= 950,
+           "%.0f ms of drawing between the titles around %.1f s hidden (a second of it expected)" % (
+               drawing_ms, (log[shown][0] - log[hidden][0]) / 1000))
+
+
 def read_boxes(browser):
     """The dialog's boxes, one at a time, dismissed in turn, as (caption, text) pairs."""
     boxes = []
@@ -441,6 +483,7 @@ def main():
         check_bad_frame(browser, base)
         check_live(browser, base, out_dir)
         check_context_lost(browser, base)
+        check_hidden_page(browser, base)
     finally:
         browser.close()
     check_no_webgl2(base)
