@@ -60,6 +60,9 @@ var Module = (function () {
     onAbort: function (what) {
       setState("failed", "Quorvex stopped: " + what);
     },
+    loadFailed: function (address) {
+      setState("failed", "Quorvex could not be loaded: " + address + " did not arrive.");
+    },
     showMessageBox: function (caption, text) {
       boxes.push([caption, text]);
       showNextBox();
