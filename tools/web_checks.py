@@ -334,7 +334,7 @@ def check_live(browser, base, out_dir):
             rates.append(int(FPS_TITLE.match(now).group(1)))
             last = now
         time.sleep(0.05)
-    print("MEASURE [page]: first frame %.0f ms after navigation start; frame-rate titles %s (first after %.2f s)" % (
+    print("MEASURE [page]: first frame %.0f ms after navigation start (files cached by the cases before); frame-rate titles %s (first after %.2f s)" % (
         first_frame_ms or -1, rates, first_title_s), flush=True)
 
     browser.press_key()
