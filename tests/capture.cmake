@@ -7,7 +7,7 @@ qv_test(NAME capture_unit_tests LABEL unit
   SOURCES unit/capture_args_test.cpp unit/capture_encode_test.cpp unit/capture_deflate_test.cpp
   LIBS qv_capture_io PNG::PNG ZLIB::ZLIB)
 
-qv_test(NAME capture_tool_tests LABEL gl TIMEOUT 600
+qv_test(NAME capture_tool_tests LABEL gl slow TIMEOUT 600
   SOURCES e2e/capture_tool_test.cpp
   LIBS qv_capture_io PNG::PNG)
 target_compile_definitions(capture_tool_tests PRIVATE
