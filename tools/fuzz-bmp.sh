@@ -20,7 +20,7 @@ clang++ -std=c++20 -g -O1 -I. \
 status=0
 "$out/bmp_read_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
   -artifact_prefix="$out/crashes/" "$out/corpus" "$out/seeds" 2>&1 | tee "$out/fuzz.log" || status=$?
-runs=$(sed -n 's/^stat::number_executed_runs: *//p' "$out/fuzz.log")
+runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/fuzz.log")
 if [ "$status" -ne 0 ]; then
   echo "fuzz-bmp: FAILED with status $status after ${runs:-0} inputs; the input is in $out/crashes/"
   exit 1
