@@ -38,7 +38,8 @@ stage deps tools/install-deps.sh test
 # compiling. Every test, the slow ones included.
 stage release cmake --workflow --preset ci
 
-# The sanitizer build, every test but the slow ones (which it does not define).
+# The sanitizer build: every test but the exhaustive seek comparison, which it does not
+# define (it runs a sample of it).
 stage sanitize cmake --workflow --preset ci-sanitize
 
 # The other compiler: the programs only.
