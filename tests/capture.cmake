@@ -7,7 +7,7 @@ qv_test(NAME capture_unit_tests LABEL unit
   SOURCES unit/capture_args_test.cpp unit/capture_encode_test.cpp unit/capture_deflate_test.cpp
   LIBS qv_capture_io PNG::PNG ZLIB::ZLIB)
 
-qv_test(NAME capture_tool_tests LABEL gl TIMEOUT 600
+qv_test(NAME capture_tool_tests LABEL gl slow TIMEOUT 600
   SOURCES e2e/capture_tool_test.cpp
   LIBS qv_capture_io PNG::PNG)
 target_compile_definitions(capture_tool_tests PRIVATE
@@ -17,15 +17,25 @@ add_dependencies(capture_tool_tests quorvex-capture)
 # press must end the program within a second) it would starve them.
 set_tests_properties(capture_tool_tests PROPERTIES RUN_SERIAL TRUE)
 
-# Seeking against drawing every frame: each frame of two cycles and a few far
-# ones, against one unbroken run to frame 3000.
-qv_test(NAME capture_seek_gl_test LABEL gl TIMEOUT 900
+# Seeking against drawing every frame. A sample (the first frames and the first
+# scene change, alone and in ranges) in every build; every frame of two cycles
+# and a few far ones, against one unbroken run to frame 3000, takes minutes
+# (slow): the Release build runs it, the sanitizer build, three times slower,
+# only the sample.
+qv_test(NAME capture_seek_gl_test LABEL gl TIMEOUT 300
+  ARGS --gtest_filter=Seek.SampledFramesComeOutAsInAnUnbrokenRun
   SOURCES gl/seek_gl_test.cpp ${PROJECT_SOURCE_DIR}/capture/frame_seek.cpp
   LIBS qv_gl_context qv_render_checks qv_capture_io)
-# Its renderer keeps every core busy for minutes: beside the timed end-to-end
-# cases it would starve them. It makes a GL context again and again, and the
-# driver keeps allocations of each (a strdup in libglapi, EGL display data) that
-# leak checking would blame on the test; address and undefined-behaviour checks
-# stay on.
-set_tests_properties(capture_seek_gl_test PROPERTIES RUN_SERIAL TRUE
+set(seek_tests capture_seek_gl_test)
+if(NOT QUORVEX_SANITIZE)
+  qv_add_test(NAME capture_seek_every_frame_gl_test EXECUTABLE capture_seek_gl_test
+    LABEL gl slow TIMEOUT 900 ARGS --gtest_filter=Seek.EachFrameComesOutAsInAnUnbrokenRun)
+  list(APPEND seek_tests capture_seek_every_frame_gl_test)
+endif()
+# Its renderer keeps every core busy: beside the timed end-to-end cases it
+# would starve them. It makes a GL context again and again, and the driver
+# keeps allocations of each (a strdup in libglapi, EGL display data) that leak
+# checking would blame on the test; address and undefined-behaviour checks stay
+# on.
+set_tests_properties(${seek_tests} PROPERTIES RUN_SERIAL TRUE
   ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")

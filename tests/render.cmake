@@ -22,3 +22,11 @@ qv_test(NAME frame_gl_test LABEL gl TIMEOUT 300
 # end-to-end cases (a key press must end the program within a second) when
 # ctest runs them beside it.
 set_tests_properties(frame_gl_test PROPERTIES RUN_SERIAL TRUE)
+
+# The README's frames 200, 500 and 672 against the committed pictures in docs/,
+# pixel for pixel (libpng reads them).
+find_package(PNG REQUIRED)
+qv_test(NAME golden_frames_gl_test LABEL gl TIMEOUT 120
+  SOURCES gl/golden_frames_gl_test.cpp
+  LIBS qv_gl_context qv_render_checks PNG::PNG)
+target_compile_definitions(golden_frames_gl_test PRIVATE QUORVEX_DOCS_DIR="${PROJECT_SOURCE_DIR}/docs")

