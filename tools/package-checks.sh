@@ -277,20 +277,24 @@ if data[:8] != b"\x89PNG\r\n\x1a\n" or struct.unpack(">II", data[16:24]) != (800
     sys.exit(print("frame 5 is not an 800x600 PNG") or 1)
 PY
 
-  # Everything the package put there, then gone after a purge.
+  # Everything the package put there, gone after `apt remove` (it has no configuration
+  # files to keep), and dpkg's record of it gone after `apt purge`.
   local files left
   files=$(in_bare dpkg -L quorvex) || { echo "dpkg -L quorvex failed"; return 1; }
-  in_bare apt-get purge -y -qq quorvex >"$tmp/bare-purge.log" 2>&1 || { echo "apt-get purge failed: $(tail -n 3 "$tmp/bare-purge.log")"; return 1; }
+  in_bare apt-get remove -y -qq quorvex >"$tmp/bare-purge.log" 2>&1 || { echo "apt-get remove failed: $(tail -n 3 "$tmp/bare-purge.log")"; return 1; }
   left=$(while read -r path; do
       # Directories other packages share (/usr/bin, ...) stay; the package's own go.
       if [ -d "$bare$path" ]; then
         [[ $path == */quorvex || $path == */quorvex-capture ]] && echo "$path"
       elif [ -e "$bare$path" ] || [ -L "$bare$path" ]; then echo "$path"; fi
     done <<<"$files")
-  [ -z "$left" ] || { echo "left after apt-get purge: $(echo "$left" | paste -sd' ')"; return 1; }
+  [ -z "$left" ] || { echo "left after apt-get remove: $(echo "$left" | paste -sd' ')"; return 1; }
+  local state
+  state=$(in_bare dpkg-query -W -f='${db:Status-Status}' quorvex 2>/dev/null)
+  in_bare apt-get purge -y -qq quorvex >>"$tmp/bare-purge.log" 2>&1 || { echo "apt-get purge failed: $(tail -n 3 "$tmp/bare-purge.log")"; return 1; }
   in_bare dpkg-query -W -f='${db:Status-Status}' quorvex >/dev/null 2>&1 &&
     { echo "dpkg still knows quorvex after the purge"; return 1; }
-  bare_summary+="; a window titled Quorvex, no error box, status 0 after a key (it opened $bare_opened); quorvex-capture wrote frame 5; apt-get purge left none of its $(echo "$files" | wc -l) paths"
+  bare_summary+="; a window titled Quorvex, no error box, status 0 after a key (it opened $bare_opened); quorvex-capture wrote frame 5; apt-get remove left none of its $(echo "$files" | wc -l) paths (dpkg state: ${state:-none}), apt-get purge left no record"
 }
 
 case_name=bare_system
