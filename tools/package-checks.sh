@@ -209,6 +209,17 @@ in_bare() { chroot "$bare" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root 
 # bare_mount ARGS... TARGET: mounts, remembering TARGET for the clean-up.
 bare_mount() { mount "$@" && mounts+=("${*: -1}"); }
 
+# leftovers PATHS: those of the package's paths (from dpkg -L) still in the bare root;
+# directories other packages share (/usr/bin, ...) stay, the package's own must go.
+leftovers() {
+  local path
+  while read -r path; do
+    if [ -d "$bare$path" ]; then
+      [[ $path == */quorvex || $path == */quorvex-capture ]] && echo "$path"
+    elif [ -e "$bare$path" ] || [ -L "$bare$path" ]; then echo "$path"; fi
+  done <<<"$1"
+}
+
 # bare_system_check DEB: installs DEB with apt into a fresh copy of the bare root, runs both
 # programs there, purges it. Prints the reason and fails on the first problem.
 bare_system_check() {
@@ -277,24 +288,22 @@ if data[:8] != b"\x89PNG\r\n\x1a\n" or struct.unpack(">II", data[16:24]) != (800
     sys.exit(print("frame 5 is not an 800x600 PNG") or 1)
 PY
 
-  # Everything the package put there, gone after `apt remove` (it has no configuration
-  # files to keep), and dpkg's record of it gone after `apt purge`.
-  local files left
+  # `apt remove` takes every file the package put there and, as it has no configuration
+  # files, dpkg's record of it too; `apt purge` does the same from an installed package.
+  local files state left how
   files=$(in_bare dpkg -L quorvex) || { echo "dpkg -L quorvex failed"; return 1; }
-  in_bare apt-get remove -y -qq quorvex >"$tmp/bare-purge.log" 2>&1 || { echo "apt-get remove failed: $(tail -n 3 "$tmp/bare-purge.log")"; return 1; }
-  left=$(while read -r path; do
-      # Directories other packages share (/usr/bin, ...) stay; the package's own go.
-      if [ -d "$bare$path" ]; then
-        [[ $path == */quorvex || $path == */quorvex-capture ]] && echo "$path"
-      elif [ -e "$bare$path" ] || [ -L "$bare$path" ]; then echo "$path"; fi
-    done <<<"$files")
-  [ -z "$left" ] || { echo "left after apt-get remove: $(echo "$left" | paste -sd' ')"; return 1; }
-  local state
-  state=$(in_bare dpkg-query -W -f='${db:Status-Status}' quorvex 2>/dev/null)
-  in_bare apt-get purge -y -qq quorvex >>"$tmp/bare-purge.log" 2>&1 || { echo "apt-get purge failed: $(tail -n 3 "$tmp/bare-purge.log")"; return 1; }
-  in_bare dpkg-query -W -f='${db:Status-Status}' quorvex >/dev/null 2>&1 &&
-    { echo "dpkg still knows quorvex after the purge"; return 1; }
-  bare_summary+="; a window titled Quorvex, no error box, status 0 after a key (it opened $bare_opened); quorvex-capture wrote frame 5; apt-get remove left none of its $(echo "$files" | wc -l) paths (dpkg state: ${state:-none}), apt-get purge left no record"
+  for how in remove purge; do
+    if [ "$how" = purge ] && ! in_bare apt-get install -y -qq --no-install-recommends "./tmp/$name" >"$tmp/bare-apt.log" 2>&1; then
+      echo "installing it again failed: $(tail -n 3 "$tmp/bare-apt.log" | paste -sd' ')"; return 1
+    fi
+    in_bare apt-get "$how" -y -qq quorvex >"$tmp/bare-$how.log" 2>&1 ||
+      { echo "apt-get $how quorvex failed: $(tail -n 3 "$tmp/bare-$how.log" | paste -sd' ')"; return 1; }
+    left=$(leftovers "$files")
+    [ -z "$left" ] || { echo "left after apt-get $how: $(echo "$left" | paste -sd' ')"; return 1; }
+    state=$(in_bare dpkg-query -W -f='${db:Status-Status}' quorvex 2>/dev/null)
+    [ -z "$state" ] || [ "$state" = not-installed ] || { echo "after apt-get $how dpkg keeps quorvex as '$state'"; return 1; }
+  done
+  bare_summary+="; a window titled Quorvex, no error box, status 0 after a key (it opened $bare_opened); quorvex-capture wrote frame 5; apt-get remove, and apt-get purge after installing it again, each left none of its $(echo "$files" | wc -l) paths and no record in dpkg"
 }
 
 case_name=bare_system
