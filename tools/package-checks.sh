@@ -157,22 +157,31 @@ else
   dpkg -x "$deb" "$tmp/deb-root"
   # What the programs link, found on this machine and named by the package that holds
   # it, and what SDL opens at run time (GL and EGL dispatch, Mesa's drivers).
+  # dpkg knows a library by the path its package gives, which on a merged-/usr system
+  # may be the /lib one, the /usr/lib one, or the link's target.
   needed_packages=$(readelf -d "$tmp"/deb-root/usr/bin/* | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort -u |
     while read -r lib; do
       path=$(ldconfig -p | awk -v lib="$lib" '$1 == lib && /x86-64/ { print $NF; exit }')
-      dpkg -S "$(readlink -f "$path")" 2>/dev/null | sed 's/:.*//' | head -n1
+      real=$(readlink -f "$path")
+      for candidate in "$path" "${path#/usr}" "/usr${path#/usr}" "$real" "${real#/usr}"; do
+        owner=$(dpkg -S "$candidate" 2>/dev/null | sed 's/:.*//' | head -n1)
+        [ -n "$owner" ] && break
+      done
+      echo "${owner:-?$lib}"
     done | sort -u)
   missing_depends=""
-  [ -n "$needed_packages" ] || missing_depends=" (no package found for the linked libraries)"
+  for unknown in $(grep '^?' <<<"$needed_packages"); do missing_depends+=" (no package holds ${unknown#?})"; done
+  needed_packages=$(grep -v '^?' <<<"$needed_packages")
   for needed in $needed_packages libgl1 libgl1-mesa-dri libegl1; do
     [[ ", $depends," == *", $needed"[\ ,]* || $depends == *"| $needed"[\ ,]* ]] || missing_depends+=" $needed"
   done
   if [ -n "$missing_depends" ]; then fail "Depends lacks$missing_depends: $depends"
+  elif [ -z "$needed_packages" ]; then fail "no package found for the programs' linked libraries"
   elif [ "$(files_under "$tmp/deb-root")" != "$expected_files" ]; then
     fail "the package's files differ: $(diff <(echo "$expected_files") <(files_under "$tmp/deb-root") | grep '^[<>]' | paste -sd' ')"
   elif readelf -S "$tmp/deb-root/usr/bin/quorvex" | grep -q '\.debug_info'; then fail "the packaged quorvex is not stripped"
   elif ! reason=$(capture_from "$tmp/deb-root"); then fail "the packaged quorvex-capture: $reason"
-  else pass "$(basename "$deb"); Depends: $depends; unpacked, its quorvex-capture wrote two 800x600 frames"; fi
+  else pass "$(basename "$deb"); Depends: $depends (covers $(echo $needed_packages | wc -w) linked packages: $(echo $needed_packages)); unpacked, its quorvex-capture wrote two 800x600 frames"; fi
 
   case_name=lintian
   if ! have lintian; then skip "lintian cannot be installed"
@@ -203,8 +212,9 @@ make_bare_tarball() {
   rm -rf --one-file-system "$staging"
 }
 
-# in_bare COMMAND...: runs COMMAND as root inside the bare root.
-in_bare() { chroot "$bare" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
+# in_bare COMMAND...: runs COMMAND as root inside the bare root, in a clean environment.
+bare_env=(env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive)
+in_bare() { chroot "$bare" "${bare_env[@]}" "$@"; }
 
 # bare_mount ARGS... TARGET: mounts, remembering TARGET for the clean-up.
 bare_mount() { mount "$@" && mounts+=("${*: -1}"); }
@@ -252,14 +262,23 @@ bare_system_check() {
   exec {xvfb_fd}<&-
   local -x DISPLAY=:$display
 
-  in_bare env DISPLAY=":$display" quorvex >"$tmp/bare-quorvex.log" 2>&1 &
-  local pid=$! window="" waited status
+  # Started directly, not through a function, so that $! is quorvex itself (chroot and
+  # env replace themselves with it).
+  chroot "$bare" "${bare_env[@]}" DISPLAY=":$display" quorvex >"$tmp/bare-quorvex.log" 2>&1 &
+  local pid=$! window="" box="" waited status
   for ((waited = 0; waited < 300; waited++)); do
     window=$(xdotool search --onlyvisible --name '^Quorvex' 2>/dev/null | head -n1)
-    [ -n "$window" ] || ! kill -0 "$pid" 2>/dev/null && break
+    box=$(xdotool search --onlyvisible --name '^error' 2>/dev/null | head -n1)
+    [ -n "$window$box" ] || ! kill -0 "$pid" 2>/dev/null && break
     sleep 0.1
   done
   if [ -z "$window" ]; then
+    # Its error boxes wait for a key; answered, the demo writes the reason and ends.
+    for ((waited = 0; waited < 10 && ${#box} > 0; waited++)); do
+      xdotool windowfocus --sync "$box" key Return 2>/dev/null
+      sleep 1
+      box=$(xdotool search --onlyvisible --name '^error' 2>/dev/null | head -n1)
+    done
     kill "$pid" 2>/dev/null; wait "$pid"
     echo "no window titled Quorvex within 30 s; it said: $(paste -sd' ' "$tmp/bare-quorvex.log")"; return 1
   fi
