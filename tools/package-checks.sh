@@ -195,6 +195,20 @@ else
   fi
 fi
 
+# --- no package without its dependencies ----------------------------------------------------------
+case_name=deb_without_shlibdeps
+# CPack alone would warn, leave SDL, GLU and the C++ runtime out of Depends and succeed. Rooting
+# program searches in an empty folder hides dpkg-shlibdeps (`file`, which CPack wants first, is
+# given by path).
+if ! command -v file >/dev/null; then skip "the file command is not installed"
+elif (cd "$build" && cpack -G DEB -B "$tmp/no-shlibdeps" -D FILE_EXECUTABLE="$(command -v file)" \
+        -D CMAKE_FIND_ROOT_PATH="$tmp/empty" -D CMAKE_FIND_ROOT_PATH_MODE_PROGRAM=ONLY) >"$tmp/no-shlibdeps.log" 2>&1; then
+  fail "cpack made a package without dpkg-shlibdeps: $(grep -i shlibdeps "$tmp/no-shlibdeps.log" | paste -sd' ')"
+elif ! grep -q 'dpkg-shlibdeps is not installed' "$tmp/no-shlibdeps.log"; then
+  fail "cpack failed without saying why: $(paste -sd' ' "$tmp/no-shlibdeps.log")"
+elif ls "$tmp/no-shlibdeps"/*.deb >/dev/null 2>&1; then fail "cpack failed but left a .deb"
+else pass "without dpkg-shlibdeps cpack stops: $(grep -o 'dpkg-shlibdeps is not installed[^;]*' "$tmp/no-shlibdeps.log")"; fi
+
 # --- the package on a bare system -----------------------------------------------------------------
 # A fresh minimal Debian 12 root (debootstrap --variant=minbase), made once per machine and
 # kept as a tarball; downloaded packages are kept beside it.
