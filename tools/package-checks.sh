@@ -348,10 +348,15 @@ if [ ! -f "$deb" ]; then
   if have dpkg-dev; then fail "no package to install (see the deb check)"; else skip "no package was made (no dpkg-dev)"; fi
 elif [ "$(id -u)" -ne 0 ]; then skip "needs root (debootstrap, chroot, mount); run the test command as root"
 elif ! have debootstrap xvfb xdotool x11-utils; then skip "debootstrap, Xvfb, xdotool or xwininfo (x11-utils) cannot be installed"
+# One run at a time on this machine: the cached root is made once, and apt locks the shared
+# download folder.
+elif ! mkdir -p "$cache" || ! exec {cache_lock}>"$cache/lock" || ! flock -w 900 "$cache_lock"; then
+  fail "could not take $cache/lock within 15 minutes"
 elif [ ! -f "$bare_tarball" ] && ! make_bare_tarball; then
   skip "debootstrap cannot reach Debian's archive (http://deb.debian.org/debian), so there is no fresh root to install into"
 elif ! bare_system_check "$deb" >"$tmp/bare.log" 2>&1; then release_bare; fail "$(cat "$tmp/bare.log")"
 else release_bare; pass "$bare_summary"; fi
+[ -n "${cache_lock:-}" ] && exec {cache_lock}>&-
 
 # --- the Windows zip ------------------------------------------------------------------------------
 case_name=windows_zip
