@@ -405,11 +405,11 @@ elif changelog_epoch=$(dpkg-parsechangelog -l packaging/changelog -STimestamp) &
   pass "QUORVEX_RELEASE_EPOCH $release_epoch is the changelog's date, $(date -u -d "@$release_epoch" +%F)"
 else fail "QUORVEX_RELEASE_EPOCH is '$release_epoch', the changelog's latest entry is from '$changelog_epoch'"; fi
 
-# build_clone DIR: clones this repository's HEAD into DIR and makes its package, and its zip
-# where mingw-w64 is there, with nothing set by hand.
+# build_clone DIR: clones this repository into DIR at $repro_commit and makes its package, and
+# its zip where mingw-w64 is there, with nothing set by hand.
 build_clone() {
   local dir=$1
-  git clone -q "$root" "$dir" &&
+  git clone -q --no-checkout "$root" "$dir" && git -C "$dir" checkout -q "$repro_commit" &&
     cmake -S "$dir" -B "$dir/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF &&
     cmake --build "$dir/build-release" && (cd "$dir/build-release" && cpack -G DEB) || return 1
   [ "$with_zip" = yes ] || return 0
@@ -424,8 +424,10 @@ if ! command -v git >/dev/null || ! git -C "$root" rev-parse --verify -q HEAD >/
   skip "not a git clone, so there is no commit to build twice"
 elif ! have dpkg-dev; then skip "dpkg-dev cannot be installed, so no package can be made"
 else
-  # Different folders, at different depths: no path of the clone may reach the bytes.
+  # Different folders, at different depths: no path of the clone may reach the bytes. Both
+  # at the commit HEAD names now: one made while the first builds must not change the second.
   first=$tmp/repro/a/quorvex second=$tmp/repro/elsewhere/deeper/q
+  repro_commit=$(git -C "$root" rev-parse HEAD)
   if ! build_clone "$first" >"$tmp/repro.log" 2>&1 || ! build_clone "$second" >>"$tmp/repro.log" 2>&1; then
     tail -n 20 "$tmp/repro.log"
     fail "building a clone failed"
@@ -436,7 +438,7 @@ else
     for file in "${pairs[@]}"; do
       cmp -s "$first/$file" "$second/$file" || differ+=" $(basename "$file") ($(cmp "$first/$file" "$second/$file" 2>&1 | head -n1))"
     done
-    commit=$(git -C "$root" log -1 --format='%h from %cI')
+    commit=$(git -C "$root" log -1 --format='%h from %cI' "$repro_commit")
     if [ -n "$differ" ]; then fail "two builds of $commit differ:$differ"
     elif [ "$with_zip" = yes ]; then pass "two clones of $commit in different folders made the same $(for f in "${pairs[@]}"; do basename "$f"; done | paste -sd' ' | sed 's/ / and the same /')"
     else pass "two clones of $commit made the same $(basename "${pairs[0]}")"; skip "mingw-w64 cannot be installed: the zip was not built twice"; fi
