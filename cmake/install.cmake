@@ -54,8 +54,10 @@ function(quorvex_install_rules)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME ${QUORVEX_APP_ID}.png)
   endforeach()
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${packaging}/copyright
-                ${PROJECT_BINARY_DIR}/doc/changelog.gz
+  # The source tree's README speaks of build folders and pictures that are not
+  # installed; the installed one speaks only of what is.
+  install(FILES ${packaging}/README.installed DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
+  install(FILES ${packaging}/copyright ${PROJECT_BINARY_DIR}/doc/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endfunction()
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL quorvex_install_rules)

@@ -11,6 +11,58 @@ set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 # Installed programs carry no debugging information.
 set(CPACK_STRIP_FILES TRUE)
 
+# Two builds of the same commit make the same package bytes, wherever the
+# clone lies. Paths into the source and build folders would otherwise end up
+# in the programs (debugging information, and with it the build id that
+# survives stripping); the ones written instead are relative.
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
+                    -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
+if(WIN32)
+  # The PE header has a link time field; zero, as Windows does not read it.
+  add_link_options(LINKER:--no-insert-timestamp)
+endif()
+
+# The date every file in the archives carries when neither the environment nor
+# git gives one (a source tarball): the latest changelog entry's, kept with it
+# (tools/package-checks.sh compares them).
+set(QUORVEX_RELEASE_EPOCH 1796774400)
+
+# Read by cpack before each generator runs, so what it checks and sets holds
+# for the packaging run itself, whenever the build was configured.
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/QuorvexCPackProject.cmake)
+file(CONFIGURE OUTPUT ${CPACK_PROJECT_CONFIG_FILE} @ONLY CONTENT [=[
+# Archive dates: the last commit's time, so that every build of one commit
+# gives the same bytes; SOURCE_DATE_EPOCH set by the caller wins.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(quorvex_epoch @QUORVEX_RELEASE_EPOCH@)
+  execute_process(COMMAND git -C "@PROJECT_SOURCE_DIR@" rev-parse --show-toplevel
+                  OUTPUT_VARIABLE quorvex_top OUTPUT_STRIP_TRAILING_WHITESPACE
+                  RESULT_VARIABLE quorvex_rc ERROR_QUIET)
+  # Only the project's own history: a tarball unpacked inside another
+  # repository must not take that one's date.
+  if(quorvex_rc EQUAL 0 AND quorvex_top STREQUAL "@PROJECT_SOURCE_DIR@")
+    execute_process(COMMAND git -C "@PROJECT_SOURCE_DIR@" log -1 --format=%ct
+                    OUTPUT_VARIABLE quorvex_commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE quorvex_rc ERROR_QUIET)
+    if(quorvex_rc EQUAL 0 AND quorvex_commit_time MATCHES "^[0-9]+$")
+      set(quorvex_epoch ${quorvex_commit_time})
+    endif()
+  endif()
+  set(ENV{SOURCE_DATE_EPOCH} ${quorvex_epoch})
+endif()
+
+# Without dpkg-shlibdeps CPack only warns and writes a package whose Depends
+# lacks SDL, GLU and the C++ runtime: one that installs and then cannot start.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  find_program(QUORVEX_DPKG_SHLIBDEPS dpkg-shlibdeps)
+  if(NOT QUORVEX_DPKG_SHLIBDEPS)
+    message(FATAL_ERROR "dpkg-shlibdeps is not installed, so the package's "
+      "dependencies cannot be read from the programs; install dpkg-dev "
+      "(tools/install-deps.sh --only dpkg-dev) and run cpack again.")
+  endif()
+endif()
+]=])
+
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
@@ -20,11 +72,19 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # SDL2, GL, GLU, zlib and the C++ runtime, read from the programs themselves.
+  # The libraries the programs link (SDL2, GLU, the C++ runtime, ...), read
+  # from the programs themselves.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # Loaded at run time, so invisible to dpkg-shlibdeps: Mesa's drivers (GLX for
-  # the demo's window) and EGL (quorvex-capture's offscreen surface).
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1-mesa-dri, libegl1")
+  # Opened with dlopen at run time, so invisible to dpkg-shlibdeps: SDL opens
+  # libGL.so.1 (libgl1, GLX dispatch, which brings Mesa's GLX) for the demo's
+  # window and libEGL.so.1 (libegl1, which brings Mesa's EGL) for the
+  # capture's offscreen surface; both then open Mesa's swrast_dri.so or a
+  # hardware driver from libgl1-mesa-dri.
+  set(quorvex_runtime_depends libgl1 libgl1-mesa-dri)
+  if(QUORVEX_CAPTURE)
+    list(APPEND quorvex_runtime_depends libegl1)
+  endif()
+  list(JOIN quorvex_runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
   # The long description, wrapped for an 80-column terminal; CPack puts the
   # summary above it, indents each line and turns the empty one into " .".
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

@@ -18,7 +18,7 @@ test_packages=(
   xvfb xfonts-base xdotool x11-utils libx11-dev
   clang libclang-rt-14-dev libfreetype-dev pkg-config
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
-  dpkg-dev lintian desktop-file-utils appstream groff icoutils
+  dpkg-dev lintian desktop-file-utils appstream groff icoutils debootstrap
   ffmpeg
   libegl-dev libgles-dev
 )
