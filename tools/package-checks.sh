@@ -362,8 +362,7 @@ else release_bare; pass "$bare_summary"; fi
 case_name=windows_zip
 zip=$root/build-win32/quorvex-${version}-win64.zip
 if ! have g++-mingw-w64-x86-64-win32 icoutils; then skip "mingw-w64 or icoutils cannot be installed"
-elif ! cmake -S . -B build-win32 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >"$tmp/win.log" 2>&1 ||
-     ! cmake --build build-win32 >>"$tmp/win.log" 2>&1; then
+elif ! cmake --preset windows >"$tmp/win.log" 2>&1 || ! cmake --build --preset windows >>"$tmp/win.log" 2>&1; then
   cat "$tmp/win.log"
   fail "the Windows build failed"
 elif ! (cd build-win32 && rm -f "$zip" && cpack -G ZIP) >"$tmp/zip.log" 2>&1 || [ ! -f "$zip" ]; then
