@@ -9,19 +9,9 @@ cd "$(dirname "$0")/.."
 linux_quorvex=${1:-build-release/quorvex}
 
 packages=(g++-mingw-w64-x86-64-win32 wine wine64 apitrace xvfb xdotool gcc libx11-dev python3 icoutils)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  if ! { $sudo apt-get update -qq && $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"; }; then
-    echo "windows checks SKIPPED: could not install ${missing[*]}"
-    exit 0
-  fi
+if ! tools/install-deps.sh --only "${packages[@]}"; then
+  echo "windows checks SKIPPED: could not install ${packages[*]}"
+  exit 0
 fi
 
 failures=0
