@@ -1,11 +1,16 @@
-# quorvex-capture: its command line and encoders alone, then the tool itself on
-# the offscreen driver. libpng decodes what the encoder wrote, zlib inflates and
-# checksums as the reference.
+# quorvex-capture: its command line, encoders, files and frame queue alone, then
+# the tool itself on the offscreen driver. libpng decodes what the encoder
+# wrote, zlib inflates as the reference.
 find_package(PNG REQUIRED)
+find_package(ZLIB REQUIRED)
 
 qv_test(NAME capture_unit_tests LABEL unit
   SOURCES unit/capture_args_test.cpp unit/capture_encode_test.cpp unit/capture_deflate_test.cpp
-  LIBS qv_capture_io PNG::PNG ZLIB::ZLIB)
+          unit/capture_files_test.cpp ${PROJECT_SOURCE_DIR}/capture/startup_errors.cpp
+  LIBS qv_capture_io qv_platform_api PNG::PNG ZLIB::ZLIB)
+# The usage line is checked against the manual's synopsis.
+target_compile_definitions(capture_unit_tests PRIVATE
+  QUORVEX_MANUAL_PATH="${PROJECT_SOURCE_DIR}/man/quorvex-capture.1.in")
 
 qv_test(NAME capture_tool_tests LABEL gl TIMEOUT 600
   SOURCES e2e/capture_tool_test.cpp
