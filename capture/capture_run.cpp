@@ -2,8 +2,7 @@
 #include "capture/capture_run.h"
 
 #include <GL/gl.h>
-#include <pthread.h>
-#include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -121,13 +120,14 @@ static void run_writer(Capture* capture)
     FrameWriter writer{capture->renderer_writer.write, &capture->writer_context};
     if (capture->options->output == capture_output_png) {
         // The GL driver renders on every core, in bursts. A writer of equal
-        // priority takes turns with it and every frame comes out later; at idle
-        // priority it writes in the gaps between bursts, which on two cores
-        // hold most of a PNG frame's encoding. When it falls behind (or other
-        // programs keep the cores busy) the renderer writes frames itself, at
-        // its own priority, so the capture never waits on this thread.
-        sched_param param{};
-        pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
+        // priority takes turns with it and every frame comes out later; at a
+        // lower priority it writes in the gaps between bursts, which on two
+        // cores hold most of a PNG frame's encoding. When it falls behind (or
+        // other programs keep the cores busy) the renderer writes frames
+        // itself. Not idle priority: frames go in place in order, and a writer
+        // that busy cores left no time at all would hold back every frame
+        // after the one it has.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     }
     while (queue_write_next(&capture->queue, &writer, true)) {
     }
@@ -155,23 +155,13 @@ static std::string interrupt_message(const Capture& capture, std::int32_t last_w
 }
 
 // After an interrupt: the writer is woken and given a moment to drop its
-// file, but not waited for (it may be stuck behind busy cores at idle
-// priority); whatever it leaves is removed from here. Then the process dies by
+// file, but not waited for (busy cores may leave it little time); whatever it
+// leaves is removed from here. Then the process dies by
 // the signal that asked.
 [[noreturn]] static void end_by_interrupt(Capture* capture)
 {
     const std::int32_t last_written = queue_stop(&capture->queue);
     std::thread& writer = capture->writer;
-    if (writer.joinable()) {
-        // A thread at idle priority beside busy cores may wait seconds for its
-        // next turn, and the process is not gone (nor its death seen by the
-        // parent) until every thread has run to its end. Back at normal
-        // priority it ends at once; only privilege allows this (root, or
-        // CAP_SYS_NICE, or RLIMIT_NICE of 20), and without it the attempt
-        // fails harmlessly.
-        sched_param normal{};
-        pthread_setschedparam(writer.native_handle(), SCHED_OTHER, &normal);
-    }
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
     while (writer.joinable() && !capture->writer_done && std::chrono::steady_clock::now() < give_up) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -230,7 +220,8 @@ static Outcome open_outputs(Capture* capture, std::string* error)
 {
     const CaptureOptions& options = *capture->options;
     if (options.output == capture_output_png) {
-        return prepare_output_dir(options.out_dir, error) ? Outcome::ok : Outcome::failed;
+        const std::string first = frame_path(options.out_dir, options.frames.front().first);
+        return prepare_output_dir(options.out_dir, first, error) ? Outcome::ok : Outcome::failed;
     }
     if (options.output != capture_output_y4m) {
         return Outcome::ok;

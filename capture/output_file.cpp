@@ -334,25 +334,33 @@ static Outcome open_regular(const Destination& destination, OutputFile* file, st
         *error = failure("cannot write", file->path);
         return Outcome::failed;
     }
-    if (destination.exists && old.st_nlink > 1) {
-        int fd = open(destination.path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            *error = failure("cannot open", file->path);
-            return Outcome::failed;
-        }
-        file->fd = fd;
-        file->empty_on_failure = true;
-    } else {
+    if (!(destination.exists && old.st_nlink > 1)) {
         const std::string dir = directory_of(destination.path);
         Outcome created = create_temporary(dir, file);
-        if (created != Outcome::ok) {
-            *error = failure("cannot create a file in", dir);
-            return created;
-        }
-        if (destination.exists) {
+        if (created == Outcome::ok && destination.exists) {
             take_over_attributes(file->fd, old);
         }
+        if (created != Outcome::failed) {
+            file->owned = created == Outcome::ok;
+            file->regular = true;
+            return created;
+        }
+        *error = failure("cannot create a file in", dir);
+        // The folder takes no new file, but the file itself may be writable.
+        if (!destination.exists) {
+            return Outcome::failed;
+        }
     }
+    int fd = open(destination.path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error->empty()) {
+            *error = failure("cannot open", file->path);
+        }
+        return Outcome::failed;
+    }
+    error->clear();
+    file->fd = fd;
+    file->empty_on_failure = true;
     file->owned = true;
     file->regular = true;
     return Outcome::ok;
@@ -519,7 +527,7 @@ bool same_as_standard_error(int fd)
 // Folders prepare_output_dir made, deepest last.
 static std::vector<std::string> created_dirs;
 
-bool prepare_output_dir(const std::string& dir, std::string* error)
+bool prepare_output_dir(const std::string& dir, const std::string& first_file, std::string* error)
 {
     // Each missing folder on the way is made and remembered, so that a failure
     // later takes away exactly what this run made.
@@ -540,8 +548,10 @@ bool prepare_output_dir(const std::string& dir, std::string* error)
     }
     // Permission bits say little (the super-user ignores them; a read-only mount
     // does not show in them), so try what the capture will do: create a file.
+    // A folder that takes no new file still takes the frame already there, in place.
     OutputFile probe;
-    if (create_temporary(made.empty() ? "." : made.string(), &probe) != Outcome::ok) {
+    if (create_temporary(made.empty() ? "." : made.string(), &probe) != Outcome::ok &&
+        faccessat(AT_FDCWD, first_file.c_str(), W_OK, AT_EACCESS) != 0) {
         *error = failure("cannot write to output directory", dir);
         remove_created_dirs();
         return false;

@@ -19,7 +19,7 @@ enum class Outcome { ok, failed, interrupted };
 // target is replaced. Anything else is written in place: standard output
 // ("-"), this process's own descriptors however they are named (/dev/stdout,
 // /dev/fd/N, /proc/self/fd/N), devices, FIFOs, and a regular file that has
-// other hard links.
+// other hard links or whose folder takes no new file.
 struct OutputFile {
     int fd = -1;
     std::string path;          // the name the user gave (for messages)
@@ -68,8 +68,9 @@ void output_abandon(OutputFile* file);
 bool same_as_standard_error(int fd);
 
 // Makes sure `dir` exists (creating it and any missing parents) and that files
-// can be created in it. False with a one-line message otherwise.
-bool prepare_output_dir(const std::string& dir, std::string* error);
+// can be created in it, or at least that `first_file` there may be written
+// (in place). False with a one-line message otherwise.
+bool prepare_output_dir(const std::string& dir, const std::string& first_file, std::string* error);
 
 // Removes the folders prepare_output_dir created, where they are still empty.
 // Called after a failure or an interrupt.

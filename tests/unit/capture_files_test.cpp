@@ -76,10 +76,10 @@ TEST(CaptureFiles, AFileAppearsOnlyWhenCommittedAndDirectoriesAreMadeOrRefused)
     EXPECT_EQ(write_file(dir / "missing" / "b.png", "x", &error), Outcome::failed);
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 
-    EXPECT_FALSE(prepare_output_dir((dir / "a.png" / "sub").string(), &error));
+    EXPECT_FALSE(prepare_output_dir((dir / "a.png" / "sub").string(), "", &error));
     EXPECT_NE(error.find("cannot create output directory"), std::string::npos) << error;
     EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
-    EXPECT_TRUE(prepare_output_dir((dir / "d" / "e").string() + "/", &error)) << error;
+    EXPECT_TRUE(prepare_output_dir((dir / "d" / "e").string() + "/", "", &error)) << error;
     EXPECT_TRUE(names_in(dir / "d" / "e").empty());
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png", "d"}));
     fs::remove_all(dir);
