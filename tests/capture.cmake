@@ -18,9 +18,19 @@ qv_test(NAME capture_tool_tests LABEL gl TIMEOUT 600
 target_compile_definitions(capture_tool_tests PRIVATE
   QUORVEX_CAPTURE_PATH="$<TARGET_FILE:quorvex-capture>")
 add_dependencies(capture_tool_tests quorvex-capture)
-# It renders for seconds on every core; beside the timed end-to-end cases (a key
-# press must end the program within a second) it would starve them.
-set_tests_properties(capture_tool_tests PROPERTIES RUN_SERIAL TRUE)
+# The heavy cases (an ffmpeg round trip, a sweep of address-space limits) run
+# as a test of their own in the `slow` tier, so the developer's loop can leave
+# them out; together the two runs cover every case once.
+set(capture_slow_cases "CaptureTool.VideoToolsReadTheStreamAsWritten:CaptureTool.AnAddressSpaceLimit*")
+set_tests_properties(capture_tool_tests PROPERTIES ENVIRONMENT_MODIFICATION
+  "GTEST_FILTER=set:-${capture_slow_cases};DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
+add_test(NAME capture_tool_slow_tests COMMAND capture_tool_tests)
+set_tests_properties(capture_tool_slow_tests PROPERTIES LABELS "gl;slow" TIMEOUT 600
+  ENVIRONMENT "SDL_VIDEODRIVER=offscreen;LIBGL_ALWAYS_SOFTWARE=1"
+  ENVIRONMENT_MODIFICATION "GTEST_FILTER=set:${capture_slow_cases};DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
+# They render for seconds on every core; beside the timed end-to-end cases (a
+# key press must end the program within a second) they would starve them.
+set_tests_properties(capture_tool_tests capture_tool_slow_tests PROPERTIES RUN_SERIAL TRUE)
 
 # Seeking against drawing every frame: each frame of two cycles and a few far
 # ones, against one unbroken run to frame 3000.
