@@ -119,7 +119,9 @@ bool queue_write_next(FrameQueue* queue, FrameWriter* writer, bool wait)
     }
     {
         std::lock_guard<std::mutex> hold(queue->lock);
-        if (outcome != Outcome::ok || stopping(*queue)) {
+        // A frame finished after an interrupt is dropped, never counted.
+        const bool ok = !skip && outcome == Outcome::ok && !stopping(*queue);
+        if (!ok) {
             output_abandon(&pending);
         }
         if (outcome == Outcome::failed && !queue->failed) {
@@ -127,7 +129,7 @@ bool queue_write_next(FrameQueue* queue, FrameWriter* writer, bool wait)
             queue->error = error;
         }
         if (!queue->stopped) {
-            queue->finished[slot->sequence] = {pending, slot->frame, !skip && outcome == Outcome::ok};
+            queue->finished[slot->sequence] = {pending, slot->frame, ok};
             put_in_place(queue);
         }
         queue->free_slots.push_back(slot);

@@ -125,10 +125,11 @@ static Outcome create_temporary(const std::string& dir, OutputFile* file)
         errno = code;
         return Outcome::failed;
     }
+    // From here on nothing allocates: the entry's room was reserved above.
     settle_temporary(id, pattern);
     fchmod(fd, 0666 & ~process_umask);
     file->fd = fd;
-    file->temp_path = pattern;
+    file->temp_path.swap(pattern);
     file->temp_id = id;
     return Outcome::ok;
 }

@@ -47,6 +47,8 @@ target_sysroot() {
 }
 
 warnings=(-Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion -Werror)
+# The argument tests compare --help's usage lines with the manual.
+manual=(-DQUORVEX_MANUAL_PATH="\"$PWD/man/quorvex-capture.1.in\"")
 capture_sources=(capture/png_writer.cpp capture/deflate_runs.cpp capture/y4m_writer.cpp
   capture/output_file.cpp capture/frame_queue.cpp capture/progress.cpp capture/capture_args.cpp
   capture/signals.cpp)
@@ -63,12 +65,15 @@ check() {
   local runner=("$@") dir=$work/$target
   rm -rf "$dir"
   mkdir -p "$dir/frames"
-  local flags=(-std=c++20 -O2 -I. "${warnings[@]}" -DQUORVEX_MANUAL_PATH="\"$PWD/man/quorvex-capture.1.in\"")
+  local flags=(-std=c++20 -O2 -I. "${warnings[@]}" "${manual[@]}")
   local libs=(-lgtest -lgtest_main -lpng16 -lz -ldeflate -pthread)
   if [ -n "$arch" ]; then
     local root=$work/sysroot-$arch
     flags+=(-isystem "$root/usr/include" -isystem "$root/usr/include/$triplet")
     # zlib's runtime sits in /lib, its link in /usr/lib points there by an absolute path.
+    # An old-style RPATH also serves the libraries' own needs (libpng's zlib), which
+    # a RUNPATH does not.
+    libs=(-Wl,--disable-new-dtags "${libs[@]}")
     local lib
     for lib in "$root/usr/lib/$triplet" "$root/lib/$triplet"; do
       libs=(-L"$lib" -Wl,-rpath,"$lib" -Wl,-rpath-link,"$lib" "${libs[@]}")
@@ -130,7 +135,7 @@ for entry in "arm64 aarch64-linux-gnu qemu-aarch64" "s390x s390x-linux-gnu qemu-
   # clang 14 must take the same code for the same targets, warnings and all.
   if command -v clang++-14 >/dev/null; then
     root=$work/sysroot-$arch
-    if clang++-14 --target="$triplet" -std=c++20 -fsyntax-only -I. "${warnings[@]}" \
+    if clang++-14 --target="$triplet" -std=c++20 -fsyntax-only -I. "${warnings[@]}" "${manual[@]}" \
          -isystem "$root/usr/include" -isystem "$root/usr/include/$triplet" \
          "${capture_sources[@]}" "${test_sources[@]}" tests/cross/encode_frames.cpp >"$work/clang-$arch.log" 2>&1
     then
