@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/frame_queue.h"
@@ -189,6 +191,7 @@ struct FakeWriter {
     std::int32_t nested_at = 0;
     std::int32_t fail_at = 0;
     bool stop_in_nested = false;
+    bool slow = false;   // frames take 0 to 300 microseconds, by frame number
 };
 
 Outcome write_fake(void* context, const FrameSlot& slot, OutputFile* pending, std::string* error)
@@ -197,6 +200,9 @@ Outcome write_fake(void* context, const FrameSlot& slot, OutputFile* pending, st
     if (slot.frame == fake.fail_at) {
         *error = "frame " + std::to_string(slot.frame) + " failed";
         return Outcome::failed;
+    }
+    if (fake.slow) {
+        std::this_thread::sleep_for(std::chrono::microseconds(slot.frame * 7919 % 300));
     }
     const std::string text = "frame " + std::to_string(slot.frame);
     Outcome outcome = output_open((fake.dir / std::to_string(slot.frame)).string(), pending, error);
@@ -276,6 +282,40 @@ TEST(CaptureQueue, AFailedFrameKeepsTheOnesBeforeAndDropsTheRest)
     EXPECT_TRUE(run.queue.failed);
     EXPECT_EQ(run.queue.error, "frame 3 failed");
     EXPECT_EQ(run.queue.written, 2);
+    fs::remove_all(run.fake.dir);
+}
+
+// Two real threads, frames finishing in a scrambled order, stopped part way:
+// whatever is on disk is frames 1..N, and N is what the stop reports.
+TEST(CaptureQueue, TwoThreadsStoppedPartWayLeaveAPrefix)
+{
+    QueueRun run;
+    run.fake.dir = fresh_dir("qv-capture-queue-threads");
+    run.fake.slow = true;
+    queue_init(&run.queue, 4, 4);
+    run.fake.queue = &run.queue;
+    std::thread writer([&] {
+        FrameWriter own{write_fake, &run.fake};
+        while (queue_write_next(&run.queue, &own, true)) {
+        }
+    });
+    std::int32_t last = 0;
+    for (std::int32_t frame = 1; frame <= 200; ++frame) {
+        FrameSlot* slot = queue_free_slot(&run.queue, &run.writer);
+        ASSERT_NE(slot, nullptr);
+        queue_push(&run.queue, slot, frame);
+        if (frame == 120) {
+            last = queue_stop(&run.queue);
+            break;
+        }
+    }
+    writer.join();
+    const std::vector<std::string> names = names_in(run.fake.dir);
+    ASSERT_EQ(names.size(), static_cast<std::size_t>(last)) << "files beyond the reported frame";
+    for (std::int32_t frame = 1; frame <= last; ++frame) {
+        EXPECT_EQ(file_text(run.fake.dir / std::to_string(frame)), "frame " + std::to_string(frame));
+    }
+    EXPECT_GT(last, 0);
     fs::remove_all(run.fake.dir);
 }
 
