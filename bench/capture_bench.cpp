@@ -1,4 +1,5 @@
-// capture_bench.cpp -- quorvex-capture over a whole cycle: rendering alone, to PNG and to Y4M
+// capture_bench.cpp -- quorvex-capture over a whole cycle: rendering alone, to PNG and to Y4M;
+// and PNG beside busy cores
 //
 // Each mode runs the real tool as a process, the three side by side in every
 // iteration (in alternating order, so a neighbour's load falls on all of them
@@ -9,6 +10,7 @@
 // QUORVEX_BENCH_FRAMES=FIRST..LAST picks other frames.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -123,6 +125,56 @@ void BM_capture_cycle(benchmark::State& state)
 }
 
 BENCHMARK(BM_capture_cycle)->UseManualTime()->Iterations(5)->Unit(benchmark::kSecond);
+
+// The PNG writer runs on time the cores have spare. Beside programs that keep
+// every core busy there is little, and the renderer must write frames itself
+// rather than wait for it. `slowdown` is a 60-frame capture's time beside one
+// spinning process per core over its time alone (it was 2-2.4 on two idle
+// cores, and 33 with a writer left to spare time alone).
+void BM_png_beside_busy_cores(benchmark::State& state)
+{
+    std::string pattern = (fs::temp_directory_path() / "qv-capture-busy.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        state.SkipWithError("no temporary directory");
+        return;
+    }
+    const fs::path dir = pattern;
+    const std::vector<std::string> png{"--frames", "1..60", "--out", (dir / "png").string()};
+    std::vector<double> slowdowns;
+    for (auto _ : state) {
+        const double alone = run_tool(png);
+        fs::remove_all(dir / "png");
+        std::vector<pid_t> busy;
+        for (long core = 0; core < std::max(sysconf(_SC_NPROCESSORS_ONLN), 1L); ++core) {
+            pid_t child = fork();
+            if (child == 0) {
+                volatile unsigned long spin = 0;
+                for (;;) {
+                    spin = spin + 1;
+                }
+            }
+            busy.push_back(child);
+        }
+        const double beside_busy = run_tool(png);
+        for (pid_t child : busy) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+        fs::remove_all(dir / "png");
+        if (alone < 0 || beside_busy < 0) {
+            state.SkipWithError("quorvex-capture failed");
+            break;
+        }
+        slowdowns.push_back(beside_busy / alone);
+        state.SetIterationTime(alone + beside_busy);
+    }
+    fs::remove_all(dir);
+    if (!slowdowns.empty()) {
+        state.counters["slowdown"] = median(slowdowns);
+    }
+}
+
+BENCHMARK(BM_png_beside_busy_cores)->UseManualTime()->Iterations(3)->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -1,13 +1,15 @@
 // capture_args.cpp -- parses quorvex-capture's command line
 #include "capture/capture_args.h"
 
+#include <getopt.h>
+
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 
 static const char usage_text[] =
-    "Usage: quorvex-capture [--frames LIST] [--out DIR]\n"
-    "       quorvex-capture [--frames LIST] --y4m FILE [--fps RATE]\n"
+    "Usage: quorvex-capture [--frames LIST] [--out DIR] [--best] [--no-seek] [-q]\n"
+    "       quorvex-capture [--frames LIST] --y4m FILE [--fps RATE] [--no-seek] [-q]\n"
+    "       quorvex-capture [--frames LIST] --null [--no-seek] [-q]\n"
     "Renders frames of the Quorvex demo headless, exactly as the demo shows them,\n"
     "and writes them as PNG images or as one YUV4MPEG2 video stream.\n"
     "\n"
@@ -36,20 +38,34 @@ static const char usage_text[] =
     "FIFOs and descriptors such as /dev/stdout are written in place. On any error\n"
     "the tool says why on one line and exits with status 1 (2 for a bad command\n"
     "line), leaving nothing half-written. SIGINT, SIGTERM and SIGHUP stop it\n"
-    "within a second, remove what was half-written, and end it by that same\n"
-    "signal (a shell shows status 130, 143 or 129); a signal ignored when it\n"
-    "started (under nohup, say) stays ignored.\n"
+    "within a second, remove what was half-written, name the last frame written\n"
+    "(PNG frames appear in order, so they are the first ones without gaps), and\n"
+    "end it by that same signal (a shell shows status 130, 143 or 129); a signal\n"
+    "ignored when it started (under nohup, say) stays ignored.\n"
     "\n"
     "Video files with ffmpeg, H.264 in MP4 and VP9 in WebM (the colour tags say\n"
     "what the stream holds, so players convert it back as it was made):\n"
     "  quorvex-capture --y4m - | ffmpeg -i - -c:v libx264 -crf 18 \\\n"
-    "      -colorspace smpte170m -color_range tv quorvex.mp4\n"
+    "      -colorspace smpte170m -color_primaries smpte170m -color_trc smpte170m \\\n"
+    "      -color_range tv quorvex.mp4\n"
     "  quorvex-capture --y4m - | ffmpeg -i - -c:v libvpx-vp9 -crf 32 -b:v 0 \\\n"
-    "      -colorspace smpte170m -color_range tv quorvex.webm\n";
+    "      -colorspace smpte170m -color_primaries smpte170m -color_trc smpte170m \\\n"
+    "      -color_range tv quorvex.webm\n";
 
 const char* capture_usage()
 {
     return usage_text;
+}
+
+// `text` for a one-line message: control characters (a newline, say) show as '?'.
+static std::string quoted(std::string text)
+{
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            c = '?';
+        }
+    }
+    return text;
 }
 
 // A frame number: decimal digits only, 1 to capture_max_frame. Any run of
@@ -58,13 +74,13 @@ const char* capture_usage()
 static bool parse_frame_number(const std::string& text, const std::string& item,
                                std::int32_t* frame, std::string* error)
 {
-    if (!text.empty() && text[0] == '-') {
-        *error = "negative frame in '" + item + "': frames are counted from 1";
+    if (text.size() > 1 && text[0] == '-' && text[1] >= '0' && text[1] <= '9') {
+        *error = "negative frame in '" + quoted(item) + "': frames are counted from 1";
         return false;
     }
     if (text.empty() ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        *error = "malformed frame range '" + item + "' (expected FIRST..LAST or N)";
+        *error = "malformed frame range '" + quoted(item) + "' (expected FIRST..LAST or N)";
         return false;
     }
     std::int64_t value = 0;
@@ -72,7 +88,7 @@ static bool parse_frame_number(const std::string& text, const std::string& item,
         value = std::min<std::int64_t>(value * 10 + (c - '0'), std::int64_t{capture_max_frame} + 1);
     }
     if (value == 0) {
-        *error = "frame 0 in '" + item + "': frames are counted from 1";
+        *error = "frame 0 in '" + quoted(item) + "': frames are counted from 1";
         return false;
     }
     if (value > capture_max_frame) {
@@ -99,7 +115,7 @@ static bool parse_frame_item(const std::string& item, FrameRange* range, std::st
         return false;
     }
     if (range->last < range->first) {
-        *error = "empty frame range '" + item + "': FIRST is after LAST";
+        *error = "empty frame range '" + quoted(item) + "': FIRST is after LAST";
         return false;
     }
     return true;
@@ -115,7 +131,7 @@ bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, 
                                                                          : comma - start);
         FrameRange range{};
         if (item.empty()) {
-            *error = "malformed frame list '" + text + "' (expected FIRST..LAST or N)";
+            *error = "malformed frame list '" + quoted(text) + "' (expected FIRST..LAST or N)";
             return false;
         }
         if (!parse_frame_item(item, &range, error)) {
@@ -166,13 +182,53 @@ bool parse_frame_rate(const std::string& text, FrameRate* rate, std::string* err
                parse_rate_term(text.substr(slash + 1), &parsed.denominator));
     // In 64 bits: both terms may be up to a million.
     if (!ok || std::int64_t{parsed.numerator} > std::int64_t{1000} * parsed.denominator) {
-        *error = "invalid frame rate '" + text +
+        *error = "invalid frame rate '" + quoted(text) +
                  "' (expected N or N/D, whole numbers, at most 1000 frames a second)";
         return false;
     }
     std::int32_t common = std::gcd(parsed.numerator, parsed.denominator);
     *rate = FrameRate{parsed.numerator / common, parsed.denominator / common};
     return true;
+}
+
+// The long options; the short ones are -h and -q.
+enum OptionId : int {
+    option_frames = 256, option_out, option_y4m, option_fps, option_best, option_null,
+    option_no_seek, option_version,
+};
+
+static const option long_options[] = {
+    {"frames", required_argument, nullptr, option_frames},
+    {"out", required_argument, nullptr, option_out},
+    {"y4m", required_argument, nullptr, option_y4m},
+    {"fps", required_argument, nullptr, option_fps},
+    {"best", no_argument, nullptr, option_best},
+    {"null", no_argument, nullptr, option_null},
+    {"no-seek", no_argument, nullptr, option_no_seek},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, option_version},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Why getopt_long refused `arg`: an unknown option, a value given to one that
+// takes none, or a value missing. `short_option` is the letter of a refused
+// "-x", 0 for a long option.
+static std::string refusal(const std::string& arg, int short_option, bool missing_value)
+{
+    std::string name = arg.rfind("--", 0) == 0 ? arg.substr(0, arg.find('='))
+                       : short_option > 0      ? std::string("-") + static_cast<char>(short_option)
+                                               : arg;
+    name = quoted(name);
+    if (missing_value) {
+        return "option '" + name + "' needs a value (see --help)";
+    }
+    for (const option& known : long_options) {
+        if (known.name && known.has_arg == no_argument && name == std::string("--") + known.name) {
+            return "option '" + name + "' takes no value (see --help)";
+        }
+    }
+    return "unknown option '" + name + "' (see --help)";
 }
 
 ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions* options,
@@ -183,95 +239,71 @@ ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions*
     bool fps_given = false;
     bool y4m_given = false;
     bool null_given = false;
-    bool options_ended = false;
 
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (options_ended || arg.size() < 2 || arg[0] != '-') {
-            *error = "unexpected argument '" + arg + "' (see --help)";
-            return args_error;
-        }
-        if (arg == "--") {
-            options_ended = true;
-            continue;
-        }
-        if (arg == "-h" || arg == "--help") {
+    // "+": options end at the first argument that is not one, which is then
+    // refused; ":": a missing value is told apart from an unknown option.
+    // getopt_long keeps its place in globals, and 0 starts it afresh.
+    optind = 0;
+    opterr = 0;
+    char* const* args = const_cast<char* const*>(argv);
+    for (int id; (id = getopt_long(argc, args, "+:hq", long_options, nullptr)) != -1;) {
+        const std::string value = optarg ? optarg : "";
+        switch (id) {
+        case 'h':
             return args_help;
-        }
-        if (arg == "--version") {
+        case option_version:
             return args_version;
-        }
-        if (arg == "--null") {
-            null_given = true;
-            continue;
-        }
-        if (arg == "--best") {
-            parsed.best = true;
-            continue;
-        }
-        if (arg == "--no-seek") {
-            parsed.seek = false;
-            continue;
-        }
-        if (arg == "-q" || arg == "--quiet") {
+        case 'q':
             parsed.quiet = true;
-            continue;
-        }
-
-        // Options with a value take it as "--name=value" or as the next argument.
-        std::string name = arg;
-        std::string value;
-        bool has_value = false;
-        std::size_t equals = arg.find('=');
-        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
-            name = arg.substr(0, equals);
-            value = arg.substr(equals + 1);
-            has_value = true;
-        }
-        if (has_value && (name == "--help" || name == "--version" || name == "--null" ||
-                          name == "--best")) {
-            *error = "option '" + name + "' takes no value (see --help)";
-            return args_error;
-        }
-        if (name != "--frames" && name != "--out" && name != "--y4m" && name != "--fps") {
-            *error = "unknown option '" + name + "' (see --help)";
-            return args_error;
-        }
-        if (!has_value) {
-            if (i + 1 >= argc) {
-                *error = "option '" + name + "' needs a value (see --help)";
-                return args_error;
-            }
-            value = argv[++i];
-        }
-
-        if (name == "--frames") {
+            break;
+        case option_best:
+            parsed.best = true;
+            break;
+        case option_null:
+            null_given = true;
+            break;
+        case option_no_seek:
+            parsed.seek = false;
+            break;
+        case option_frames:
             if (!parse_frame_list(value, &parsed.frames, error)) {
                 return args_error;
             }
-        } else if (name == "--out") {
+            break;
+        case option_out:
             if (value.empty()) {
                 *error = "empty output directory name";
                 return args_error;
             }
             parsed.out_dir = value;
             out_given = true;
-        } else if (name == "--y4m") {
+            break;
+        case option_y4m:
             if (value.empty()) {
                 *error = "empty video file name (use '-' for standard output)";
                 return args_error;
             }
             parsed.y4m_path = value;
             y4m_given = true;
-        } else {
+            break;
+        case option_fps:
             if (!parse_frame_rate(value, &parsed.fps, error)) {
                 return args_error;
             }
             fps_given = true;
+            break;
+        default:
+            *error = refusal(argv[optind - 1], optopt < 256 ? optopt : 0, id == ':');
+            return args_error;
         }
+    }
+    if (optind < argc) {
+        *error = "unexpected argument '" + quoted(argv[optind]) + "' (see --help)";
+        return args_error;
     }
 
     if (y4m_given && out_given) {
+
         *error = "--out and --y4m cannot be used together";
         return args_error;
     }

@@ -40,7 +40,7 @@ struct CaptureOptions {
     std::string out_dir = "quorvex-frames";
     std::string y4m_path;
     FrameRate fps = {60, 1};
-    bool best = false;    // PNG files as small as zlib makes them, not as fast
+    bool best = false;    // PNG files as small as libdeflate makes them, not as fast
     bool seek = true;     // pass over frames nothing selected needs drawn (--no-seek: draw all)
     bool quiet = false;   // no progress line and no summary; errors are still reported
 };

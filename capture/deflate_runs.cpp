@@ -7,13 +7,14 @@
 // load, four per store.
 #include "capture/deflate_runs.h"
 
+#include <libdeflate.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 #include <vector>
 
-#include "capture/checksum.h"
 
 namespace {
 
@@ -477,7 +478,7 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill
     std::uint32_t adler = 1;
     for (std::size_t index = 0; index < rows; ++index) {
         fill(context, index, row.data());
-        adler = adler32_update(adler, row.data(), row_bytes);
+        adler = libdeflate_adler32(adler, row.data(), row_bytes);
         writer = put_runs_and_literals(row.data(), row_bytes, pairs.data(), literal_bits, copy_bits,
                                        writer);
     }

@@ -2,7 +2,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -23,7 +25,7 @@ static int print_to_stdout(const std::string& text)
         return 1;
     }
     if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "quorvex-capture: cannot write to standard output\n");
+        std::fprintf(stderr, "quorvex-capture: cannot write to standard output: %s\n", std::strerror(errno));
         return 1;
     }
     return 0;

@@ -3,21 +3,21 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "capture/signals.h"
+
+namespace fs = std::filesystem;
 
 // "<what> '<path>': <reason>", with the reason taken from errno.
 static std::string failure(const char* what, const std::string& path)
@@ -28,26 +28,19 @@ static std::string failure(const char* what, const std::string& path)
 
 static std::string directory_of(const std::string& path)
 {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-static std::string name_of(const std::string& path)
-{
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    fs::path parent = fs::path(path).parent_path();
+    return parent.empty() ? "." : parent.string();
 }
 
 // How long a wait goes before it looks at the interrupt flag again.
 static constexpr int poll_ms = 50;
 
-static void pause_briefly()
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(poll_ms));
-}
+// The umask, read before any thread starts (reading it means setting it).
+static const mode_t process_umask = [] {
+    mode_t mask = umask(022);
+    umask(mask);
+    return mask;
+}();
 
 // Temporaries on disk, so that an interrupt can remove them from the main
 // thread whatever the thread writing one is doing. Each is entered before it
@@ -55,8 +48,8 @@ static void pause_briefly()
 namespace {
 struct Temporary {
     std::uint64_t id;
-    std::string path;
-    bool created;
+    std::string path;   // empty while its creation is in flight
+    bool settled;       // created (path set) or given up
 };
 }  // namespace
 
@@ -67,24 +60,13 @@ static struct {
     bool closed = false;   // interrupted: no new temporary
 } temporaries;
 
-// 0 after an interrupt: nothing may be created any more.
-static std::uint64_t enter_temporary(const std::string& path)
-{
-    std::lock_guard<std::mutex> hold(temporaries.lock);
-    if (temporaries.closed) {
-        return 0;
-    }
-    std::uint64_t id = temporaries.next_id++;
-    temporaries.list.push_back(Temporary{id, path, false});
-    return id;
-}
-
-static void mark_created(std::uint64_t id)
+static void settle_temporary(std::uint64_t id, const std::string& path)
 {
     std::lock_guard<std::mutex> hold(temporaries.lock);
     for (Temporary& entry : temporaries.list) {
         if (entry.id == id) {
-            entry.created = true;
+            entry.path = path;
+            entry.settled = true;
         }
     }
 }
@@ -98,8 +80,8 @@ static void forget_temporary(std::uint64_t id)
 void remove_all_temporaries()
 {
     // A creation in flight may land after a first pass: look again until every
-    // entry has been created (or given up), but not for long, since the thread
-    // creating it may be one the busy cores leave no time.
+    // entry has settled, but not for long, since the thread creating it may be
+    // one the busy cores leave no time.
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
     for (;;) {
         bool in_flight = false;
@@ -107,8 +89,10 @@ void remove_all_temporaries()
             std::lock_guard<std::mutex> hold(temporaries.lock);
             temporaries.closed = true;
             for (const Temporary& entry : temporaries.list) {
-                unlink(entry.path.c_str());
-                in_flight = in_flight || !entry.created;
+                if (!entry.path.empty()) {
+                    unlink(entry.path.c_str());
+                }
+                in_flight = in_flight || !entry.settled;
             }
         }
         if (!in_flight || std::chrono::steady_clock::now() > give_up) {
@@ -118,73 +102,36 @@ void remove_all_temporaries()
     }
 }
 
-// The longest name `dir` takes; 255 where the file system does not say.
-static std::size_t name_max(const std::string& dir)
+// Creates a new temporary in `dir` with mkostemp, gives it mode 0666 less the
+// umask, and enters it. `interrupted` once remove_all_temporaries has run.
+static Outcome create_temporary(const std::string& dir, OutputFile* file)
 {
-    long limit = pathconf(dir.c_str(), _PC_NAME_MAX);
-    return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
-}
-
-// ".<name>.XXXXXX" with six random characters, the name shortened (never inside
-// a UTF-8 sequence) where the whole would be longer than the folder allows.
-static std::string temporary_name(const std::string& dir, const std::string& name)
-{
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    unsigned char random[6] = {};
-    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-        // Only uniqueness matters: O_EXCL catches a clash and another name is tried.
-        auto tick = static_cast<std::uint64_t>(
-            std::chrono::steady_clock::now().time_since_epoch().count());
-        for (unsigned char& byte : random) {
-            byte = static_cast<unsigned char>(tick);
-            tick = tick * 6364136223846793005u + 1442695040888963407u;
-            byte ^= static_cast<unsigned char>(tick >> 56);
+    // Everything that allocates comes before the file exists.
+    std::string pattern = dir + "/.quorvex-capture.XXXXXX";
+    std::uint64_t id = 0;
+    {
+        std::lock_guard<std::mutex> hold(temporaries.lock);
+        if (temporaries.closed) {
+            return Outcome::interrupted;
         }
+        id = temporaries.next_id++;
+        temporaries.list.push_back(Temporary{id, std::string(), false});
+        temporaries.list.back().path.reserve(pattern.size());
     }
-    std::string suffix = ".";
-    for (unsigned char byte : random) {
-        suffix += alphabet[byte % (sizeof alphabet - 1)];
-    }
-    std::size_t room = name_max(dir) - 1 - suffix.size();
-    std::size_t keep = std::min(name.size(), room);
-    while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
-        --keep;
-    }
-    std::string temporary = ".";
-    temporary.append(name, 0, keep).append(suffix);
-    return temporary;
-}
-
-// Creates a new temporary in `dir`, mode 0666 less the umask, and enters it.
-// False with errno set; EINTR after an interrupt.
-static bool create_temporary(const std::string& dir, const std::string& name, OutputFile* file)
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        // Everything that allocates comes before the file exists.
-        file->temp_path = dir;
-        file->temp_path.append("/").append(temporary_name(dir, name));
-        std::uint64_t id = enter_temporary(file->temp_path);
-        if (id == 0) {
-            file->temp_path.clear();
-            errno = EINTR;
-            return false;
-        }
-        int fd = open(file->temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            mark_created(id);
-            file->fd = fd;
-            file->temp_id = id;
-            return true;
-        }
-        int code = errno;
+    int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    int code = errno;
+    if (fd < 0) {
         forget_temporary(id);
-        file->temp_path.clear();
         errno = code;
-        if (code != EEXIST) {
-            return false;
-        }
+        return Outcome::failed;
     }
-    return false;
+    // From here on nothing allocates: the entry's room was reserved above.
+    settle_temporary(id, pattern);
+    fchmod(fd, 0666 & ~process_umask);
+    file->fd = fd;
+    file->temp_path.swap(pattern);
+    file->temp_id = id;
+    return Outcome::ok;
 }
 
 // The replacement of an existing file gets its mode, and its owner and group
@@ -201,17 +148,11 @@ static void take_over_attributes(int fd, const struct stat& old)
 
 // The descriptor a name stands for when it is one of this process's own:
 // /dev/stdout, /dev/fd/N, /proc/self/fd/N and the like are symbolic links on
-// /proc into the descriptor table. -1 when `link` (already found to be a link)
-// is not one of them.
-static int own_descriptor(const std::string& link, const struct stat& link_stat)
+// /proc into the descriptor table. -1 when `link` is not one of them.
+static int own_descriptor(const std::string& link)
 {
-    static const struct stat proc_root = [] {
-        struct stat result {};
-        stat("/proc", &result);
-        return result;
-    }();
-    const std::string name = name_of(link);
-    if (link_stat.st_dev != proc_root.st_dev || name.empty() || name.size() > 9 ||
+    const std::string name = fs::path(link).filename().string();
+    if (name.empty() || name.size() > 9 ||
         !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return -1;
     }
@@ -222,6 +163,29 @@ static int own_descriptor(const std::string& link, const struct stat& link_stat)
         return -1;
     }
     return std::stoi(name);
+}
+
+static bool on_proc(const struct stat& found)
+{
+    static const dev_t proc_device = [] {
+        struct stat proc {};
+        return stat("/proc", &proc) == 0 ? proc.st_dev : static_cast<dev_t>(-1);
+    }();
+    return found.st_dev == proc_device;
+}
+
+// Whether the kernel follows the link `link_stat` in `dir` for this process:
+// in a sticky folder that others may write to, only a link owned by this
+// process's user or by the folder's owner, so that a link planted there by
+// someone else cannot send the output to a file of ours.
+static bool may_follow(const std::string& dir, const struct stat& link_stat)
+{
+    struct stat folder {};
+    if (stat(dir.c_str(), &folder) != 0) {
+        return false;
+    }
+    const bool shared_sticky = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared_sticky || link_stat.st_uid == geteuid() || link_stat.st_uid == folder.st_uid;
 }
 
 // Where a name leads once its symbolic links are followed.
@@ -240,49 +204,42 @@ static bool follow_links(const std::string& given, Destination* out, std::string
     std::string path = given;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat found {};
+        out->path = path;
         if (lstat(path.c_str(), &found) != 0) {
             if (errno == ENOENT) {
-                out->path = path;
                 return true;
             }
             *error = failure("cannot write", given);
             return false;
         }
         if (!S_ISLNK(found.st_mode)) {
-            out->path = path;
             out->exists = true;
             out->stat = found;
             return true;
         }
-        out->descriptor = own_descriptor(path, found);
+        out->descriptor = on_proc(found) ? own_descriptor(path) : -1;
         if (out->descriptor >= 0) {
-            out->path = path;
             return true;
         }
-        std::vector<char> target(PATH_MAX + 1);
-        ssize_t length = readlink(path.c_str(), target.data(), PATH_MAX);
-        if (length < 0) {
+        if (!may_follow(directory_of(path), found)) {
+            errno = EACCES;
             *error = failure("cannot write", given);
             return false;
         }
-        std::string next(target.data(), static_cast<std::size_t>(length));
-        if (next.empty()) {
-            errno = ENOENT;
+        std::error_code code;
+        const fs::path next = fs::read_symlink(path, code);
+        if (code || next.empty()) {
+            errno = code ? code.value() : ENOENT;
             *error = failure("cannot write", given);
             return false;
         }
-        if (next[0] != '/' && stat("/proc", &found) == 0) {
-            struct stat link_stat {};
-            lstat(path.c_str(), &link_stat);
-            if (link_stat.st_dev == found.st_dev) {
-                // A descriptor of another process ("pipe:[...]" and the like
-                // are not paths): only opening the link itself reaches it.
-                out->path = path;
-                out->through_proc = true;
-                return true;
-            }
+        if (next.is_relative() && on_proc(found)) {
+            // A descriptor of another process ("pipe:[...]" and the like are
+            // not paths): only opening the link itself reaches it.
+            out->through_proc = true;
+            return true;
         }
-        path = next[0] == '/' ? next : directory_of(path) + "/" + next;
+        path = next.is_absolute() ? next.string() : (fs::path(directory_of(path)) / next).string();
     }
     errno = ELOOP;
     *error = failure("cannot write", given);
@@ -290,58 +247,60 @@ static bool follow_links(const std::string& given, Destination* out, std::string
 }
 
 // A descriptor this process was given, written as "-" is: not closed, not renamed.
-static bool use_descriptor(int fd, OutputFile* file, std::string* error)
+static Outcome use_descriptor(int fd, OutputFile* file, std::string* error)
 {
     int flags = fcntl(fd, F_GETFL);
     if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
         errno = EBADF;
         *error = file->is_stdout ? std::string("cannot write to standard output: ") + std::strerror(errno)
                                  : failure("cannot write", file->path);
-        return false;
+        return Outcome::failed;
     }
     struct stat found {};
     fstat(fd, &found);
     file->fd = fd;
     file->regular = S_ISREG(found.st_mode);
     file->owned = false;
-    return true;
+    return Outcome::ok;
 }
 
 // A device, a FIFO or another process's descriptor, written in place. Opening a
 // FIFO for writing blocks until a reader opens it; a non-blocking open that is
 // retried gives way to an interrupt instead.
-static bool open_in_place(const std::string& path, bool fifo, OutputFile* file, std::string* error)
+static Outcome open_in_place(const std::string& path, bool fifo, OutputFile* file, std::string* error)
 {
     for (;;) {
         int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd >= 0) {
-            int flags = fcntl(fd, F_GETFL);
-            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
             struct stat found {};
             fstat(fd, &found);
             file->fd = fd;
             file->owned = true;
             file->regular = S_ISREG(found.st_mode);
-            return true;
+            return Outcome::ok;
         }
         if ((errno == ENXIO && fifo) || errno == EINTR) {
             if (interrupted_by() != 0) {
-                error->clear();
-                return false;
+                return Outcome::interrupted;
             }
-            pause_briefly();
+            std::this_thread::sleep_for(std::chrono::milliseconds(poll_ms));
             continue;
         }
         *error = failure("cannot open", file->path);
-        return false;
+        return Outcome::failed;
     }
 }
 
 // A socket cannot be opened by name, but one of this process's own descriptors
-// may be that socket (standard output under a service manager, say).
+// may be that socket (standard output under a service manager, say). Every
+// open descriptor is looked at, however high its number.
 static int descriptor_for_socket(const struct stat& socket)
 {
-    for (int fd = 0; fd < 1024; ++fd) {
+    std::error_code code;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc/self/fd", code)) {
+        const std::string name = entry.path().filename().string();
+        const int fd = std::atoi(name.c_str());
         struct stat found {};
         if (fstat(fd, &found) == 0 && found.st_dev == socket.st_dev && found.st_ino == socket.st_ino) {
             return fd;
@@ -350,10 +309,10 @@ static int descriptor_for_socket(const struct stat& socket)
     return -1;
 }
 
-static bool refuse_terminal(OutputFile* file, std::string* error)
+static Outcome refuse_terminal(OutputFile* file, std::string* error)
 {
     if (!isatty(file->fd)) {
-        return false;
+        return Outcome::ok;
     }
     *error = file->is_stdout ? std::string("refusing to write a video stream to a terminal")
                              : "refusing to write to the terminal '" + file->path + "'";
@@ -361,85 +320,93 @@ static bool refuse_terminal(OutputFile* file, std::string* error)
         close(file->fd);
     }
     file->fd = -1;
-    return true;
+    return Outcome::failed;
 }
 
-bool output_open(const std::string& path, OutputFile* file, std::string* error)
+// An existing regular file: replaced through a temporary, or written in place
+// when it has other names (a renamed replacement would leave them on the old
+// data).
+static Outcome open_regular(const Destination& destination, OutputFile* file, std::string* error)
 {
-    *file = OutputFile{};
-    file->path = path;
-    if (path == "-") {
-        file->is_stdout = true;
-        return use_descriptor(STDOUT_FILENO, file, error) && !refuse_terminal(file, error);
-    }
-
-    Destination destination;
-    if (!follow_links(path, &destination, error)) {
-        return false;
-    }
-    file->final_path = destination.path;
-    if (destination.descriptor >= 0) {
-        return use_descriptor(destination.descriptor, file, error) && !refuse_terminal(file, error);
-    }
-    if (destination.through_proc) {
-        return open_in_place(destination.path, false, file, error) && !refuse_terminal(file, error);
-    }
-
     const struct stat& old = destination.stat;
-    if (destination.exists && S_ISDIR(old.st_mode)) {
-        errno = EISDIR;
-        *error = failure("cannot write", path);
-        return false;
+    // Replacing a file is writing it: one this process may not write is
+    // refused, as a shell's redirection or cp refuses it.
+    if (destination.exists && faccessat(AT_FDCWD, destination.path.c_str(), W_OK, AT_EACCESS) != 0) {
+        *error = failure("cannot write", file->path);
+        return Outcome::failed;
     }
-    if (destination.exists && S_ISSOCK(old.st_mode)) {
-        int fd = descriptor_for_socket(old);
-        if (fd < 0) {
-            errno = ENXIO;
-            *error = failure("cannot open", path);
-            return false;
-        }
-        return use_descriptor(fd, file, error);
-    }
-    if (destination.exists && !S_ISREG(old.st_mode)) {
-        // Renaming over a device or a FIFO would replace it.
-        return open_in_place(destination.path, S_ISFIFO(old.st_mode), file, error) &&
-               !refuse_terminal(file, error);
-    }
-
-    // A renamed replacement would leave the file's other names on the old data.
-    const std::string dir = directory_of(destination.path);
     if (!(destination.exists && old.st_nlink > 1)) {
-        if (create_temporary(dir, name_of(destination.path), file)) {
-            file->owned = true;
-            file->regular = true;
-            if (destination.exists) {
-                take_over_attributes(file->fd, old);
-            }
-            return true;
+        const std::string dir = directory_of(destination.path);
+        Outcome created = create_temporary(dir, file);
+        if (created == Outcome::ok && destination.exists) {
+            take_over_attributes(file->fd, old);
         }
-        if (errno == EINTR) {
-            error->clear();
-            return false;
+        if (created != Outcome::failed) {
+            file->owned = created == Outcome::ok;
+            file->regular = true;
+            return created;
         }
         *error = failure("cannot create a file in", dir);
         // The folder takes no new file, but the file itself may be writable.
         if (!destination.exists) {
-            return false;
+            return Outcome::failed;
         }
     }
     int fd = open(destination.path.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (error->empty()) {
-            *error = failure("cannot open", path);
+            *error = failure("cannot open", file->path);
         }
-        return false;
+        return Outcome::failed;
     }
     error->clear();
     file->fd = fd;
+    file->empty_on_failure = true;
     file->owned = true;
     file->regular = true;
-    file->empty_on_failure = true;
-    return true;
+    return Outcome::ok;
+}
+
+Outcome output_open(const std::string& path, OutputFile* file, std::string* error)
+{
+    *file = OutputFile{};
+    file->path = path;
+    if (path == "-") {
+        file->is_stdout = true;
+        Outcome used = use_descriptor(STDOUT_FILENO, file, error);
+        return used == Outcome::ok ? refuse_terminal(file, error) : used;
+    }
+
+    Destination destination;
+    if (!follow_links(path, &destination, error)) {
+        return Outcome::failed;
+    }
+    file->final_path = destination.path;
+    const struct stat& old = destination.stat;
+    Outcome opened = Outcome::ok;
+    if (destination.descriptor >= 0) {
+        opened = use_descriptor(destination.descriptor, file, error);
+    } else if (destination.through_proc) {
+        opened = open_in_place(destination.path, false, file, error);
+    } else if (destination.exists && S_ISDIR(old.st_mode)) {
+        errno = EISDIR;
+        *error = failure("cannot write", path);
+        return Outcome::failed;
+    } else if (destination.exists && S_ISSOCK(old.st_mode)) {
+        int fd = descriptor_for_socket(old);
+        if (fd < 0) {
+            errno = ENXIO;
+            *error = failure("cannot open", path);
+            return Outcome::failed;
+        }
+        return use_descriptor(fd, file, error);
+    } else if (destination.exists && !S_ISREG(old.st_mode)) {
+        // Renaming over a device or a FIFO would replace it.
+        opened = open_in_place(destination.path, S_ISFIFO(old.st_mode), file, error);
+    } else {
+        return open_regular(destination, file, error);
+    }
+    return opened == Outcome::ok ? refuse_terminal(file, error) : opened;
 }
 
 // The message for a failed write or close, from errno.
@@ -452,7 +419,7 @@ static std::string write_failure(const OutputFile& file)
     return failure("cannot write", file.path);
 }
 
-bool output_write(OutputFile* file, const void* data, std::size_t size, std::string* error)
+Outcome output_write(OutputFile* file, const void* data, std::size_t size, std::string* error)
 {
     // A regular file takes large pieces (a slow disk still returns between
     // them). Anything else may be a pipe whose reader has stopped reading: it
@@ -462,8 +429,7 @@ bool output_write(OutputFile* file, const void* data, std::size_t size, std::str
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
         if (interrupted_by() != 0) {
-            error->clear();
-            return false;
+            return Outcome::interrupted;
         }
         if (!file->regular) {
             pollfd ready{file->fd, POLLOUT, 0};
@@ -478,46 +444,66 @@ bool output_write(OutputFile* file, const void* data, std::size_t size, std::str
                 continue;
             }
             *error = write_failure(*file);
-            return false;
+            return Outcome::failed;
         }
         bytes += written;
         size -= static_cast<std::size_t>(written);
+        file->written += static_cast<std::uint64_t>(written);
     }
-    return true;
+    return Outcome::ok;
 }
 
-bool output_finish(OutputFile* file, std::string* error)
+Outcome output_close(OutputFile* file, std::string* error)
 {
-    int fd = file->fd;
-    file->fd = -1;
-    // Some file systems report a full disk only when the data is flushed at close.
-    if (fd >= 0 && file->owned && close(fd) != 0) {
-        *error = write_failure(*file);
-        output_abandon(file);
-        return false;
+    if (file->fd < 0 || !file->owned) {
+        file->fd = -1;
+        return Outcome::ok;
     }
+    // Some file systems report a full disk only when the data is flushed at
+    // close. The descriptor is gone after close whatever it returns, so a file
+    // written in place is emptied by name.
+    const int fd = file->fd;
+    file->fd = -1;
+    if (close(fd) != 0) {
+        *error = write_failure(*file);
+        if (file->empty_on_failure) {
+            truncate(file->final_path.c_str(), 0);
+            file->empty_on_failure = false;
+        }
+        output_abandon(file);
+        return Outcome::failed;
+    }
+    return Outcome::ok;
+}
+
+Outcome output_commit(OutputFile* file, std::string* error)
+{
     if (!file->temp_path.empty()) {
         if (rename(file->temp_path.c_str(), file->final_path.c_str()) != 0) {
             *error = failure("cannot write", file->path);
             output_abandon(file);
-            return false;
+            return Outcome::failed;
         }
         forget_temporary(file->temp_id);
         file->temp_path.clear();
     }
     file->empty_on_failure = false;
-    return true;
+    return Outcome::ok;
+}
+
+Outcome output_finish(OutputFile* file, std::string* error)
+{
+    Outcome closed = output_close(file, error);
+    return closed == Outcome::ok ? output_commit(file, error) : closed;
 }
 
 void output_abandon(OutputFile* file)
 {
     if (file->fd >= 0) {
-        if (file->empty_on_failure) {
-            // What was there is gone already; a part of the new data would
-            // pass for a whole file.
-            if (ftruncate(file->fd, 0) != 0) {
-                file->empty_on_failure = false;
-            }
+        // What was there is gone already; a part of the new data would pass
+        // for a whole file.
+        if (file->empty_on_failure && ftruncate(file->fd, 0) != 0) {
+            file->empty_on_failure = false;
         }
         if (file->owned) {
             close(file->fd);
@@ -531,74 +517,47 @@ void output_abandon(OutputFile* file)
     }
 }
 
-bool write_whole_file(const std::string& path, const void* data, std::size_t size,
-                      std::string* error)
+bool same_as_standard_error(int fd)
 {
-    OutputFile file;
-    try {
-        if (!output_open(path, &file, error)) {
-            return false;
-        }
-        if (!output_write(&file, data, size, error)) {
-            output_abandon(&file);
-            return false;
-        }
-        return output_finish(&file, error);
-    } catch (...) {
-        // A message that could not be allocated: nothing may stay behind.
-        output_abandon(&file);
-        throw;
-    }
+    struct stat stream {};
+    struct stat errors {};
+    return fd >= 0 && fstat(fd, &stream) == 0 && fstat(STDERR_FILENO, &errors) == 0 &&
+           stream.st_dev == errors.st_dev && stream.st_ino == errors.st_ino;
 }
 
 // Folders prepare_output_dir made, deepest last.
 static std::vector<std::string> created_dirs;
 
-static bool make_directories(const std::string& dir)
+bool prepare_output_dir(const std::string& dir, const std::string& first_file, std::string* error)
 {
-    struct stat existing {};
-    if (stat(dir.c_str(), &existing) == 0) {
-        if (!S_ISDIR(existing.st_mode)) {
-            errno = ENOTDIR;
+    // Each missing folder on the way is made and remembered, so that a failure
+    // later takes away exactly what this run made.
+    std::error_code code;
+    fs::path made;
+    for (const fs::path& part : fs::path(dir).lexically_normal()) {
+        made /= part;
+        if (part.empty() || fs::is_directory(made, code)) {
+            continue;
+        }
+        if (!fs::create_directory(made, code)) {
+            errno = fs::exists(made) ? ENOTDIR : code.value();
+            *error = failure("cannot create output directory", dir);
+            remove_created_dirs();
             return false;
         }
-        return true;
-    }
-    std::string parent = directory_of(dir);
-    if (parent != dir && parent != "." && parent != "/" && !make_directories(parent)) {
-        return false;
-    }
-    if (mkdir(dir.c_str(), 0777) == 0) {
-        created_dirs.push_back(dir);
-        return true;
-    }
-    return errno == EEXIST;
-}
-
-bool prepare_output_dir(const std::string& dir, std::string* error)
-{
-    std::string trimmed = dir;
-    while (trimmed.size() > 1 && trimmed.back() == '/') {
-        trimmed.pop_back();
-    }
-    if (!make_directories(trimmed)) {
-        *error = failure("cannot create output directory", dir);
-        remove_created_dirs();
-        return false;
+        created_dirs.push_back(made.string());
     }
     // Permission bits say little (the super-user ignores them; a read-only mount
     // does not show in them), so try what the capture will do: create a file.
-    std::string probe = trimmed + "/.quorvex-capture.XXXXXX";
-    std::vector<char> name(probe.begin(), probe.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0) {
+    // A folder that takes no new file still takes the frame already there, in place.
+    OutputFile probe;
+    if (create_temporary(made.empty() ? "." : made.string(), &probe) != Outcome::ok &&
+        faccessat(AT_FDCWD, first_file.c_str(), W_OK, AT_EACCESS) != 0) {
         *error = failure("cannot write to output directory", dir);
         remove_created_dirs();
         return false;
     }
-    close(fd);
-    unlink(name.data());
+    output_abandon(&probe);
     return true;
 }
 

@@ -1,14 +1,13 @@
 // png_writer.cpp -- a minimal PNG encoder: one IHDR, one IDAT, IEND
 #include "capture/png_writer.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
-#include "capture/checksum.h"
 #include "capture/deflate_runs.h"
-#include "capture/simd_paths.h"
 
 static void put_u32(std::uint8_t* at, std::uint32_t value)
 {
@@ -24,7 +23,7 @@ static void finish_chunk(std::uint8_t* chunk, const char* type, std::size_t leng
 {
     put_u32(chunk, static_cast<std::uint32_t>(length));
     std::memcpy(chunk + 4, type, 4);
-    put_u32(chunk + 8 + length, crc32_update(0, chunk + 4, length + 4));
+    put_u32(chunk + 8 + length, libdeflate_crc32(0, chunk + 4, length + 4));
 }
 
 namespace {
@@ -40,12 +39,7 @@ struct Image {
 
 // PNG row `y` (0 at the top) of the image: a filter byte, then RGB. Every row
 // is filtered with "up" (the byte above subtracted), which turns flat and
-// vertically smooth areas into runs of zeros. May write up to 4 bytes past the row.
-#if QUORVEX_X86_PATHS
-// Built twice, and the processor picks: byte shuffles are one instruction from
-// SSSE3 on.
-__attribute__((target_clones("default", "ssse3")))
-#endif
+// vertically smooth areas into runs of zeros.
 static void filter_row(const void* context, std::size_t y, std::uint8_t* row)
 {
     const Image& image = *static_cast<const Image*>(context);
@@ -57,26 +51,7 @@ static void filter_row(const void* context, std::size_t y, std::uint8_t* row)
         image.rgba + (static_cast<std::size_t>(image.height) - 1 - y) * stride;
     const std::uint8_t* above = y > 0 ? source + stride : nullptr;
     row[0] = 2;
-    int x = 0;
-#if QUORVEX_X86_PATHS
-    // Four pixels a time, subtracted as one vector of bytes (wrapping, as the
-    // filter wants), their alpha bytes shuffled out, and stored as 16 bytes of
-    // which the last 4 are overwritten by the next pixels.
-    typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
-    for (; x + 4 <= width; x += 4) {
-        Bytes16 pixels;
-        std::memcpy(&pixels, source + 4 * x, 16);
-        if (above) {
-            Bytes16 up;
-            std::memcpy(&up, above + 4 * x, 16);
-            pixels -= up;
-        }
-        Bytes16 rgb = __builtin_shufflevector(pixels, pixels, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14,
-                                              15, 15, 15, 15);
-        std::memcpy(row + 1 + 3 * x, &rgb, 16);
-    }
-#endif
-    for (; x < width; ++x) {
+    for (int x = 0; x < width; ++x) {
         for (int channel = 0; channel < 3; ++channel) {
             std::size_t at = 4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(channel);
             row[1 + 3 * x + channel] = static_cast<std::uint8_t>(source[at] - (above ? above[at] : 0));
@@ -98,9 +73,19 @@ std::size_t encode_png(const std::uint8_t* rgba, int width, int height,
     // the compressor, then its CRC and IEND. The buffer only ever grows:
     // clearing megabytes a frame would cost more than the encoding.
     constexpr std::size_t idat = 8 + 25;
+    // libdeflate's strongest level, for --best; made once per thread, as it
+    // holds hundreds of kilobytes of tables.
+    thread_local std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> best(
+        nullptr, libdeflate_free_compressor);
+    if (compression == png_compression_small && !best) {
+        best.reset(libdeflate_alloc_compressor(12));
+        if (!best) {
+            return 0;
+        }
+    }
     const std::size_t bound =
         std::max<std::size_t>(deflate_rows_bound(row_bytes, rows),
-                              compressBound(static_cast<uLong>(row_bytes * rows)));
+                              libdeflate_zlib_compress_bound(best.get(), row_bytes * rows));
     if (buffer->size() < idat + 8 + bound + 4 + 12) {
         buffer->resize(idat + 8 + bound + 4 + 12);
     }
@@ -109,17 +94,15 @@ std::size_t encode_png(const std::uint8_t* rgba, int width, int height,
     if (compression == png_compression_fast) {
         compressed_size = deflate_rows(row_bytes, rows, filter_row, &image, png + idat + 8);
     } else {
-        // zlib takes the filtered image whole.
-        std::vector<std::uint8_t> raw(row_bytes * rows + 16);
+        // libdeflate takes the filtered image whole.
+        std::vector<std::uint8_t> raw(row_bytes * rows);
         for (std::size_t y = 0; y < rows; ++y) {
             filter_row(&image, y, raw.data() + y * row_bytes);
         }
-        uLongf size = static_cast<uLongf>(bound);
-        if (compress2(png + idat + 8, &size, raw.data(), static_cast<uLong>(row_bytes * rows), 9) !=
-            Z_OK) {
+        compressed_size = libdeflate_zlib_compress(best.get(), raw.data(), raw.size(), png + idat + 8, bound);
+        if (compressed_size == 0) {
             return 0;
         }
-        compressed_size = size;
     }
 
     static const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};

@@ -7,10 +7,11 @@
 
 enum PngCompression : int {
     // Runs of equal bytes as copies, the rest as literals under a Huffman code
-    // made for the frame: several times faster than zlib's fastest setting, so
+    // made for the frame: several times faster than a general deflate's fastest
+    // level, so
     // the writer keeps up with the renderer, at about half the raw size.
     png_compression_fast = 0,
-    // zlib at its highest level: small files, for pictures that are kept.
+    // libdeflate at its strongest level: small files, for pictures that are kept.
     png_compression_small = 1,
 };
 
@@ -18,6 +19,6 @@ enum PngCompression : int {
 // first as the GL reads a frame back) as a complete 8-bit RGB PNG, top row first,
 // at the front of `buffer`, which grows as needed and is never shrunk. The alpha
 // bytes are dropped. Returns the PNG's size in bytes; 0 for an empty image or
-// when zlib fails. Called by the capture's writer thread, and by tests.
+// when the compressor cannot be made. Called by the capture's writer thread, and by tests.
 std::size_t encode_png(const std::uint8_t* rgba, int width, int height, PngCompression compression,
                        std::vector<std::uint8_t>* buffer);

@@ -1,6 +1,8 @@
 // startup_errors.cpp -- quorvex-capture's message box: nothing shown, the first complaint kept
 #include "capture/startup_errors.h"
 
+#include <cstring>
+
 #include "platform/platform.h"
 
 static StartupError first;
@@ -10,7 +12,9 @@ static StartupError first;
 // say nothing about this program. The capture reports the first one itself.
 void platform_message_box(const char* text, const char*)
 {
-    if (first.raised) {
+    // A driver that offers no display modes gets a window instead of the full
+    // screen, after this box: the start-up goes on and the frames are the same.
+    if (first.raised || std::strcmp(text, "unable To switch to fullscreen!") == 0) {
         return;
     }
     first.raised = true;

@@ -1,11 +1,16 @@
-# quorvex-capture: its command line and encoders alone, then the tool itself on
-# the offscreen driver. libpng decodes what the encoder wrote, zlib inflates and
-# checksums as the reference.
+# quorvex-capture: its command line, encoders, files and frame queue alone, then
+# the tool itself on the offscreen driver. libpng decodes what the encoder
+# wrote, zlib inflates as the reference.
 find_package(PNG REQUIRED)
+find_package(ZLIB REQUIRED)
 
 qv_test(NAME capture_unit_tests LABEL unit
   SOURCES unit/capture_args_test.cpp unit/capture_encode_test.cpp unit/capture_deflate_test.cpp
-  LIBS qv_capture_io PNG::PNG ZLIB::ZLIB)
+          unit/capture_files_test.cpp ${PROJECT_SOURCE_DIR}/capture/startup_errors.cpp
+  LIBS qv_capture_io qv_platform_api PNG::PNG ZLIB::ZLIB)
+# The usage line is checked against the manual's synopsis.
+target_compile_definitions(capture_unit_tests PRIVATE
+  QUORVEX_MANUAL_PATH="${PROJECT_SOURCE_DIR}/man/quorvex-capture.1.in")
 
 qv_test(NAME capture_tool_tests LABEL gl slow TIMEOUT 600
   SOURCES e2e/capture_tool_test.cpp
@@ -13,9 +18,19 @@ qv_test(NAME capture_tool_tests LABEL gl slow TIMEOUT 600
 target_compile_definitions(capture_tool_tests PRIVATE
   QUORVEX_CAPTURE_PATH="$<TARGET_FILE:quorvex-capture>")
 add_dependencies(capture_tool_tests quorvex-capture)
-# It renders for seconds on every core; beside the timed end-to-end cases (a key
-# press must end the program within a second) it would starve them.
-set_tests_properties(capture_tool_tests PROPERTIES RUN_SERIAL TRUE)
+# The heavy cases (an ffmpeg round trip, a sweep of address-space limits) run
+# as a test of their own in the `slow` tier, so the developer's loop can leave
+# them out; together the two runs cover every case once.
+set(capture_slow_cases "CaptureTool.VideoToolsReadTheStreamAsWritten:CaptureTool.AnAddressSpaceLimit*")
+set_tests_properties(capture_tool_tests PROPERTIES ENVIRONMENT_MODIFICATION
+  "GTEST_FILTER=set:-${capture_slow_cases};DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
+add_test(NAME capture_tool_slow_tests COMMAND capture_tool_tests)
+set_tests_properties(capture_tool_slow_tests PROPERTIES LABELS "gl;slow" TIMEOUT 600
+  ENVIRONMENT "SDL_VIDEODRIVER=offscreen;LIBGL_ALWAYS_SOFTWARE=1"
+  ENVIRONMENT_MODIFICATION "GTEST_FILTER=set:${capture_slow_cases};DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
+# They render for seconds on every core; beside the timed end-to-end cases (a
+# key press must end the program within a second) they would starve them.
+set_tests_properties(capture_tool_tests capture_tool_slow_tests PROPERTIES RUN_SERIAL TRUE)
 
 # Seeking against drawing every frame. A sample (the first frames and the first
 # scene change, alone and in ranges) in every build; every frame of two cycles

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# cross-checks.sh -- builds the capture's encoder, checksum, PNG and Y4M writer unit tests for arm64 and
-# big-endian s390x with Debian's cross compilers, runs them under qemu-user, and checks that the same
-# frames encode to the same bytes there as here (x86 vector paths and plain C++ alike). Target libraries
+# cross-checks.sh -- builds the capture's unit tests (encoders, PNG and Y4M writers, files, frame queue,
+# arguments) for arm64 and big-endian s390x with Debian's cross compilers, runs them under qemu-user,
+# and checks that the same frames encode to the same bytes there as here. Target libraries
 # come from the target's .deb files unpacked into build-cross/, never installed. Whatever cannot be had
 # is reported as SKIPPED; a failure exits 1.
 set -u
@@ -18,7 +18,7 @@ skip() { echo "SKIPPED [$target]: $*"; skipped+=("cross checks SKIPPED [$target]
 # install_missing PACKAGE...: installs what is missing; false when it cannot.
 install_missing() { tools/install-deps.sh --only "$@"; }
 
-# target_sysroot DEB_ARCH: unpacks the target's zlib, libpng and GoogleTest packages into
+# target_sysroot DEB_ARCH: unpacks the target's zlib, libpng, libdeflate and GoogleTest packages into
 # build-cross/sysroot-DEB_ARCH (once), through a private apt state that knows only that
 # architecture: nothing is installed and the machine's package setup is not touched.
 target_sysroot() {
@@ -32,7 +32,8 @@ target_sysroot() {
     -o "Dir::Cache=$apt_dir/cache" -o Debug::NoLocking=1)
   [ "$(id -u)" -eq 0 ] && apt+=(-o APT::Sandbox::User=root)
   "${apt[@]}" update >"$apt_dir/log" 2>&1 || return 1
-  (cd "$apt_dir/debs" && "${apt[@]}" download zlib1g zlib1g-dev libpng16-16 libpng-dev libgtest-dev) \
+  (cd "$apt_dir/debs" && "${apt[@]}" download zlib1g zlib1g-dev libpng16-16 libpng-dev libdeflate0 libdeflate-dev \
+    libgtest-dev) \
     >>"$apt_dir/log" 2>&1 || return 1
   local deb link
   for deb in "$apt_dir"/debs/*.deb; do
@@ -46,10 +47,13 @@ target_sysroot() {
 }
 
 warnings=(-Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion -Werror)
-capture_sources=(capture/png_writer.cpp capture/deflate_runs.cpp capture/checksum.cpp capture/y4m_writer.cpp
-  capture/output_file.cpp capture/progress.cpp capture/capture_args.cpp capture/signals.cpp)
+# The argument tests compare --help's usage lines with the manual.
+manual=(-DQUORVEX_MANUAL_PATH="\"$PWD/man/quorvex-capture.1.in\"")
+capture_sources=(capture/png_writer.cpp capture/deflate_runs.cpp capture/y4m_writer.cpp
+  capture/output_file.cpp capture/frame_queue.cpp capture/progress.cpp capture/capture_args.cpp
+  capture/signals.cpp)
 test_sources=(tests/unit/capture_encode_test.cpp tests/unit/capture_deflate_test.cpp
-  tests/unit/capture_args_test.cpp)
+  tests/unit/capture_args_test.cpp tests/unit/capture_files_test.cpp capture/startup_errors.cpp)
 
 # check TARGET COMPILER TRIPLET DEB_ARCH RUNNER... : builds the unit tests and the frame
 # encoder for one target (DEB_ARCH empty: this machine's libraries), runs both (through
@@ -61,12 +65,15 @@ check() {
   local runner=("$@") dir=$work/$target
   rm -rf "$dir"
   mkdir -p "$dir/frames"
-  local flags=(-std=c++20 -O2 -I. "${warnings[@]}") libs=(-lgtest -lgtest_main -lpng16 -lz -pthread)
-  [ "$target" = "$host-portable" ] && flags+=(-DQUORVEX_PORTABLE_SIMD)
+  local flags=(-std=c++20 -O2 -I. "${warnings[@]}" "${manual[@]}")
+  local libs=(-lgtest -lgtest_main -lpng16 -lz -ldeflate -pthread)
   if [ -n "$arch" ]; then
     local root=$work/sysroot-$arch
     flags+=(-isystem "$root/usr/include" -isystem "$root/usr/include/$triplet")
     # zlib's runtime sits in /lib, its link in /usr/lib points there by an absolute path.
+    # An old-style RPATH also serves the libraries' own needs (libpng's zlib), which
+    # a RUNPATH does not.
+    libs=(-Wl,--disable-new-dtags "${libs[@]}")
     local lib
     for lib in "$root/usr/lib/$triplet" "$root/lib/$triplet"; do
       libs=(-L"$lib" -Wl,-rpath,"$lib" -Wl,-rpath-link,"$lib" "${libs[@]}")
@@ -102,14 +109,13 @@ check() {
   summary+=("PASS [$target]: $passed unit tests passed; $(awk '{ printf "%s %.16s  ", $2, $1 }' "$dir/hashes")")
 }
 
-# --- this machine: its own vector paths (x86's), then the plain ones ----------------------
+# --- this machine ----------------------------------------------------------------------
 host=$(dpkg --print-architecture)
 target=$host
-if install_missing g++ libgtest-dev libpng-dev zlib1g-dev; then
+if install_missing g++ libgtest-dev libpng-dev zlib1g-dev libdeflate-dev; then
   check "$host" g++ "" ""
-  check "$host-portable" g++ "" ""
 else
-  skip "could not install g++, GoogleTest, libpng or zlib"
+  skip "could not install g++, GoogleTest, libpng, zlib or libdeflate"
 fi
 
 # --- arm64 and s390x under qemu-user ---------------------------------------------------
@@ -122,14 +128,14 @@ for entry in "arm64 aarch64-linux-gnu qemu-aarch64" "s390x s390x-linux-gnu qemu-
     continue
   fi
   if ! target_sysroot "$arch"; then
-    skip "could not download the $arch zlib, libpng and GoogleTest packages (build-cross/apt-$arch/log)"
+    skip "could not download the $arch zlib, libpng, libdeflate and GoogleTest packages (build-cross/apt-$arch/log)"
     continue
   fi
   check "$arch" "$triplet-g++" "$triplet" "$arch" "$qemu" -L "/usr/$triplet"
   # clang 14 must take the same code for the same targets, warnings and all.
   if command -v clang++-14 >/dev/null; then
     root=$work/sysroot-$arch
-    if clang++-14 --target="$triplet" -std=c++20 -fsyntax-only -I. "${warnings[@]}" \
+    if clang++-14 --target="$triplet" -std=c++20 -fsyntax-only -I. "${warnings[@]}" "${manual[@]}" \
          -isystem "$root/usr/include" -isystem "$root/usr/include/$triplet" \
          "${capture_sources[@]}" "${test_sources[@]}" tests/cross/encode_frames.cpp >"$work/clang-$arch.log" 2>&1
     then
@@ -146,7 +152,7 @@ done
 # --- the same bytes everywhere ---------------------------------------------------------
 target=compare
 reference=""
-for dir in "$work/$host" "$work/$host-portable" "$work"/arm64 "$work"/s390x; do
+for dir in "$work/$host" "$work"/arm64 "$work"/s390x; do
   [ -f "$dir/hashes" ] || continue
   if [ -z "$reference" ]; then
     reference=$dir

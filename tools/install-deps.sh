@@ -8,13 +8,13 @@ set -euo pipefail
 run_packages=(
   cmake ninja-build g++
   libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
-  zlib1g-dev
+  libdeflate-dev
 )
 
 # The tests, benchmarks, fuzzing, the built-in images' generator and the cross checks, on top.
 test_packages=(
   googletest libgtest-dev libbenchmark-dev
-  libpng-dev
+  libpng-dev zlib1g-dev
   xvfb xfonts-base xdotool x11-utils libx11-dev
   clang libclang-rt-14-dev libfreetype-dev pkg-config
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user

@@ -1,6 +1,8 @@
 // capture_args_test.cpp -- quorvex-capture's command line, parsed alone
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <tuple>
@@ -101,7 +103,52 @@ TEST(CaptureArgs, HelpAndVersionWinOverEverythingBeforeThem)
     EXPECT_EQ(parse({"--help"}).result, args_help);
     EXPECT_EQ(parse({"-h"}).result, args_help);
     EXPECT_EQ(parse({"--frames", "1..2", "--version"}).result, args_version);
-    EXPECT_NE(std::string(capture_usage()).find("--frames"), std::string::npos);
+}
+
+// The usage lines say what the manual's SYNOPSIS says, word for word.
+TEST(CaptureArgs, UsageLinesAreTheManualsSynopsis)
+{
+    std::ifstream manual(QUORVEX_MANUAL_PATH);
+    std::string line;
+    std::string synopsis;
+    bool inside = false;
+    // Each macro line's words run together (.RB alternates fonts without a
+    // space), lines are joined by spaces, and .br starts the next form.
+    while (std::getline(manual, line)) {
+        if (line.rfind(".SH", 0) == 0) {
+            inside = line == ".SH SYNOPSIS";
+            continue;
+        }
+        if (!inside) {
+            continue;
+        }
+        if (line == ".br") {
+            synopsis += "\n";
+            continue;
+        }
+        std::string words;
+        for (std::size_t at = line.find(' ') + 1; at < line.size(); ++at) {
+            if (line[at] != ' ' && line[at] != '\\') {
+                words += line[at];
+            }
+        }
+        if (!synopsis.empty() && synopsis.back() != '\n') {
+            synopsis += ' ';
+        }
+        synopsis += words;
+    }
+    std::string usage = capture_usage();
+    usage = usage.substr(0, usage.find("\nRenders"));
+    std::string forms;
+    for (std::size_t at = 0; at <= usage.size();) {
+        std::size_t end = std::min(usage.find('\n', at), usage.size());
+        std::string form = usage.substr(at, end - at);
+        form = form.substr(form.find("quorvex-capture"));
+        forms += (forms.empty() ? "" : "\n") + form;
+        at = end + 1;
+    }
+    ASSERT_FALSE(synopsis.empty()) << "no SYNOPSIS in " << QUORVEX_MANUAL_PATH;
+    EXPECT_EQ(forms, synopsis);
 }
 
 // Each bad command line is refused with a message naming what is wrong, and
@@ -139,6 +186,10 @@ TEST(CaptureArgs, BadInputIsRefusedWithItsReason)
         {{"--frames", "1000000000"}, "frame 1000000000 is beyond the last frame supported, 999999"},
         {{"--help=yes"}, "option '--help' takes no value"},
         {{"--best=1"}, "option '--best' takes no value"},
+        {{"--no-seek=1"}, "option '--no-seek' takes no value"},
+        {{"--quiet=1"}, "option '--quiet' takes no value"},
+        {{"--frames", "--"}, "malformed frame range '--'"},
+        {{"--frames", "1\n2"}, "malformed frame range '1?2'"},
         {{"--out", ""}, "empty output directory"},
         {{"--y4m", ""}, "empty video file name"},
         {{"--out", "d", "--y4m", "v.y4m"}, "cannot be used together"},

@@ -1,19 +1,13 @@
-// capture_encode_test.cpp -- the capture's PNG and Y4M encoders, files and progress text
+// capture_encode_test.cpp -- the capture's PNG and Y4M encoders and progress text
 #include <gtest/gtest.h>
 #include <png.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "capture/output_file.h"
 #include "capture/png_writer.h"
 #include "capture/progress.h"
 #include "capture/y4m_writer.h"
@@ -238,69 +232,6 @@ TEST(CaptureY4m, WideRowsAndSingleBlocksAgree)
             EXPECT_EQ(whole[luma_size + chroma_size + c_at], alone[5]) << bx << "," << by;
         }
     }
-}
-
-std::filesystem::path fresh_dir(const char* name)
-{
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                (std::string(name) + "-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
-std::vector<std::string> names_in(const std::filesystem::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-TEST(CaptureFiles, WholeFileAppearsUnderItsNameAndNothingElse)
-{
-    std::filesystem::path dir = fresh_dir("qv-capture-files");
-    std::string error;
-    const std::string text = "complete";
-    ASSERT_TRUE(write_whole_file((dir / "a.png").string(), text.data(), text.size(), &error)) << error;
-    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png"}));
-    std::ifstream in(dir / "a.png");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
-
-    EXPECT_FALSE(write_whole_file((dir / "missing" / "b.png").string(), "x", 1, &error));
-    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
-    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png"}));
-    std::filesystem::remove_all(dir);
-}
-
-TEST(CaptureFiles, DeviceIsWrittenInPlaceAndAFullOneFails)
-{
-    OutputFile file;
-    std::string error;
-    ASSERT_TRUE(output_open("/dev/full", &file, &error)) << error;
-    EXPECT_TRUE(file.temp_path.empty());
-    EXPECT_FALSE(output_write(&file, "x", 1, &error));
-    EXPECT_EQ(error, "cannot write '/dev/full': No space left on device");
-    output_abandon(&file);
-    EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
-}
-
-TEST(CaptureFiles, OutputDirectoryIsCreatedWithItsParentsOrRefused)
-{
-    std::filesystem::path dir = fresh_dir("qv-capture-dirs");
-    std::string error;
-    EXPECT_TRUE(prepare_output_dir((dir / "a" / "b").string() + "/", &error)) << error;
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "a" / "b"));
-    EXPECT_TRUE(names_in(dir / "a" / "b").empty());
-
-    std::ofstream(dir / "plain") << "x";
-    EXPECT_FALSE(prepare_output_dir((dir / "plain" / "sub").string(), &error));
-    EXPECT_NE(error.find("cannot create output directory"), std::string::npos) << error;
-    EXPECT_FALSE(prepare_output_dir((dir / "plain").string(), &error));
-    EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
-    std::filesystem::remove_all(dir);
 }
 
 TEST(CaptureProgress, LineAndSummary)

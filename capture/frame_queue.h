@@ -1,0 +1,82 @@
+// frame_queue.h -- frames read back and waiting to be written, put on disk in frame order
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "capture/output_file.h"
+
+// One read-back frame.
+struct FrameSlot {
+    std::vector<std::uint8_t> rgba;
+    std::int32_t frame = 0;
+    std::uint64_t sequence = 0;   // its place in the order frames were queued
+};
+
+// What a thread does with a frame it takes. `write` puts the frame out: a
+// stream's writer writes it and leaves `pending` alone; a PNG writer writes and
+// closes its file under a temporary name in `pending`, which the queue renames
+// into place once every frame queued before it is in place. Each thread has its
+// own writer (its own buffers in `context`).
+struct FrameWriter {
+    Outcome (*write)(void* context, const FrameSlot& slot, OutputFile* pending, std::string* error);
+    void* context;
+};
+
+// Shared by the renderer, which queues frames, and the threads that write them.
+// Whatever the order the writers finish in, frames are put in place in the
+// order they were queued, so what is on disk after a failure or an interrupt is
+// always the first N frames of the selection, without gaps.
+struct FrameQueue {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<FrameSlot> slots;
+    std::vector<FrameSlot*> free_slots;
+    std::deque<FrameSlot*> queued;
+    // Frames taken, by sequence number, waiting for the ones queued before them.
+    struct Finished {
+        OutputFile file;    // closed, under its temporary name
+        std::int32_t frame;
+        bool ok;            // false: not written (failed, skipped, interrupted)
+    };
+    std::map<std::uint64_t, Finished> finished;
+    std::uint64_t next_sequence = 0;
+    std::uint64_t next_in_place = 0;   // the sequence number to put in place next
+    bool no_more = false;      // the renderer has queued its last frame
+    bool stopped = false;      // interrupted: nothing more is written or put in place
+    bool failed = false;       // a write failed: `error` says which
+    bool broken = false;       // a frame not written has had its turn: none after it goes in place
+    std::string error;
+    std::int32_t written = 0;        // frames in place
+    std::int32_t last_written = 0;   // the last of them, 0 while none
+};
+
+// Gives `queue` `count` free slots of `bytes` bytes each. May throw bad_alloc.
+void queue_init(FrameQueue* queue, int count, std::size_t bytes);
+
+// A slot to read the next frame into; null once a write has failed or the
+// queue is stopped (or an interrupt came). While every slot waits to be
+// written, `self` (when not null) writes the oldest itself; otherwise this
+// waits for a writer.
+FrameSlot* queue_free_slot(FrameQueue* queue, FrameWriter* self);
+
+// Hands a slot filled with `frame` to the writers.
+void queue_push(FrameQueue* queue, FrameSlot* slot, std::int32_t frame);
+
+// The renderer has queued its last frame.
+void queue_end(FrameQueue* queue);
+
+// The one way a frame is taken: takes the oldest queued frame and writes it
+// with `writer` (or only hands its slot back, after a failure). With `wait`, it
+// waits for a frame while more may come. False when there was nothing to take:
+// the queue is empty (and, with `wait`, ended) or stopped.
+bool queue_write_next(FrameQueue* queue, FrameWriter* writer, bool wait);
+
+// After an interrupt: nothing more is written or put in place; frames written
+// but not yet in place are dropped. Returns the last frame in place (0: none).
+std::int32_t queue_stop(FrameQueue* queue);

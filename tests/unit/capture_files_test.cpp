@@ -1,0 +1,333 @@
+// capture_files_test.cpp -- where the capture's output goes (links, descriptors,
+// protected files), and the frame queue's order, with a fake writer and no GL
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture/frame_queue.h"
+#include "capture/output_file.h"
+#include "capture/startup_errors.h"
+#include "platform/platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path fresh_dir(const std::string& name)
+{
+    fs::path dir = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::vector<std::string> names_in(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string file_text(const fs::path& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Writes `text` as the whole of `path` through a temporary.
+Outcome write_file(const fs::path& path, const std::string& text, std::string* error)
+{
+    OutputFile file;
+    Outcome outcome = output_open(path.string(), &file, error);
+    if (outcome == Outcome::ok) {
+        outcome = output_write(&file, text.data(), text.size(), error);
+    }
+    if (outcome == Outcome::ok) {
+        return output_finish(&file, error);
+    }
+    output_abandon(&file);
+    return outcome;
+}
+
+TEST(CaptureFiles, AFileAppearsOnlyWhenCommittedAndDirectoriesAreMadeOrRefused)
+{
+    const fs::path dir = fresh_dir("qv-capture-files");
+    OutputFile file;
+    std::string error;
+    ASSERT_EQ(output_open((dir / "a.png").string(), &file, &error), Outcome::ok) << error;
+    ASSERT_EQ(output_write(&file, "complete", 8, &error), Outcome::ok);
+    ASSERT_EQ(output_close(&file, &error), Outcome::ok);
+    EXPECT_FALSE(fs::exists(dir / "a.png")) << "visible before it was committed";
+    ASSERT_EQ(output_commit(&file, &error), Outcome::ok);
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png"}));
+    EXPECT_EQ(file_text(dir / "a.png"), "complete");
+
+    EXPECT_EQ(write_file(dir / "missing" / "b.png", "x", &error), Outcome::failed);
+    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+
+    EXPECT_FALSE(prepare_output_dir((dir / "a.png" / "sub").string(), "", &error));
+    EXPECT_NE(error.find("cannot create output directory"), std::string::npos) << error;
+    EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
+    EXPECT_TRUE(prepare_output_dir((dir / "d" / "e").string() + "/", "", &error)) << error;
+    EXPECT_TRUE(names_in(dir / "d" / "e").empty());
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png", "d"}));
+    fs::remove_all(dir);
+}
+
+// Devices, this process's own descriptors by any of their names, and a file
+// with other names are written in place.
+TEST(CaptureFiles, DescriptorsDevicesAndHardLinksAreWrittenInPlace)
+{
+    OutputFile file;
+    std::string error;
+    ASSERT_EQ(output_open("/dev/full", &file, &error), Outcome::ok) << error;
+    EXPECT_TRUE(file.temp_path.empty());
+    EXPECT_EQ(output_write(&file, "x", 1, &error), Outcome::failed);
+    EXPECT_EQ(error, "cannot write '/dev/full': No space left on device");
+    output_abandon(&file);
+
+    const fs::path dir = fresh_dir("qv-capture-in-place");
+    const int fd = open((dir / "given").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    const std::string number = std::to_string(fd);
+    for (const std::string& name : {"/dev/fd/" + number, "/proc/self/fd/" + number,
+                                    "/proc/" + std::to_string(getpid()) + "/fd/" + number}) {
+        ASSERT_EQ(output_open(name, &file, &error), Outcome::ok) << name << ": " << error;
+        EXPECT_EQ(file.fd, fd) << name;
+        EXPECT_FALSE(file.owned) << name;
+        EXPECT_TRUE(file.temp_path.empty()) << name;
+        output_abandon(&file);
+    }
+    ASSERT_EQ(output_open("/dev/stderr", &file, &error), Outcome::ok) << error;
+    EXPECT_EQ(file.fd, STDERR_FILENO);
+    EXPECT_TRUE(same_as_standard_error(file.fd)) << "messages would go into the stream";
+    EXPECT_FALSE(same_as_standard_error(fd));
+    close(fd);
+
+    std::ofstream(dir / "one") << "old";
+    fs::create_hard_link(dir / "one", dir / "two");
+    ASSERT_EQ(write_file(dir / "one", "new", &error), Outcome::ok) << error;
+    EXPECT_EQ(file_text(dir / "two"), "new") << "the other name was left on the old data";
+    fs::remove_all(dir);
+}
+
+// A file this process may not write is refused and left as it is, as a
+// shell's redirection would leave it. Root may write anything, so the case
+// runs with the effective user and group of nobody when started as root.
+TEST(CaptureFiles, AWriteProtectedFileIsRefusedAndKept)
+{
+    const fs::path dir = fresh_dir("qv-capture-protected");
+    std::ofstream(dir / "kept.y4m") << "old";
+    chmod((dir / "kept.y4m").c_str(), 0444);
+    chmod(dir.c_str(), 0777);
+    const bool as_root = geteuid() == 0;
+    if (as_root) {
+        ASSERT_EQ(chown((dir / "kept.y4m").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(setegid(65534), 0);
+        ASSERT_EQ(seteuid(65534), 0);
+    }
+    std::string error;
+    const Outcome outcome = write_file(dir / "kept.y4m", "video", &error);
+    if (as_root) {
+        ASSERT_EQ(seteuid(0), 0);
+        ASSERT_EQ(setegid(0), 0);
+    }
+    EXPECT_EQ(outcome, Outcome::failed);
+    EXPECT_EQ(error, "cannot write '" + (dir / "kept.y4m").string() + "': Permission denied");
+    EXPECT_EQ(file_text(dir / "kept.y4m"), "old");
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"kept.y4m"}));
+    fs::remove_all(dir);
+}
+
+// In a sticky folder anyone may write to, a link that someone else planted
+// must not lead the output to a file of ours: the kernel would not follow it
+// for a redirection either. Needs root to give the link and the folder owners
+// of their own.
+TEST(CaptureFiles, ALinkPlantedInASharedStickyFolderIsNotFollowed)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "SKIPPED: needs root to make a link owned by another user";
+    }
+    const fs::path dir = fresh_dir("qv-capture-sticky");
+    std::ofstream(dir / "mine") << "private";
+    chmod((dir / "mine").c_str(), 0600);
+    fs::create_directories(dir / "shared");
+    ASSERT_EQ(chown((dir / "shared").c_str(), 65533, 65533), 0);
+    chmod((dir / "shared").c_str(), 01777);
+    fs::create_symlink(dir / "mine", dir / "shared" / "demo.y4m");
+    ASSERT_EQ(lchown((dir / "shared" / "demo.y4m").c_str(), 65534, 65534), 0);
+
+    std::string error;
+    EXPECT_EQ(write_file(dir / "shared" / "demo.y4m", "video", &error), Outcome::failed);
+    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+    EXPECT_EQ(file_text(dir / "mine"), "private");
+
+    // The folder's owner's link is followed, as the kernel follows it.
+    ASSERT_EQ(lchown((dir / "shared" / "demo.y4m").c_str(), 65533, 65533), 0);
+    EXPECT_EQ(write_file(dir / "shared" / "demo.y4m", "video", &error), Outcome::ok) << error;
+    EXPECT_EQ(file_text(dir / "mine"), "video");
+    fs::remove_all(dir);
+}
+
+// The fake writer: frame N becomes the file N holding "frame N". Before it
+// finishes frame `nested_at` it lets a second writer take and finish the next
+// frame, as a faster thread would; it fails at frame `fail_at`.
+struct FakeWriter {
+    fs::path dir;
+    FrameQueue* queue;
+    std::int32_t nested_at = 0;
+    std::int32_t fail_at = 0;
+    bool stop_in_nested = false;
+    bool slow = false;   // frames take 0 to 300 microseconds, by frame number
+};
+
+Outcome write_fake(void* context, const FrameSlot& slot, OutputFile* pending, std::string* error)
+{
+    FakeWriter& fake = *static_cast<FakeWriter*>(context);
+    if (slot.frame == fake.fail_at) {
+        *error = "frame " + std::to_string(slot.frame) + " failed";
+        return Outcome::failed;
+    }
+    if (fake.slow) {
+        std::this_thread::sleep_for(std::chrono::microseconds(slot.frame * 7919 % 300));
+    }
+    const std::string text = "frame " + std::to_string(slot.frame);
+    Outcome outcome = output_open((fake.dir / std::to_string(slot.frame)).string(), pending, error);
+    if (outcome == Outcome::ok) {
+        outcome = output_write(pending, text.data(), text.size(), error);
+    }
+    if (slot.frame == fake.nested_at) {
+        FrameWriter other{write_fake, context};
+        EXPECT_TRUE(queue_write_next(fake.queue, &other, false));
+        // The later frame is written, but must wait for this one.
+        EXPECT_FALSE(fs::exists(fake.dir / std::to_string(slot.frame + 1)));
+        if (fake.stop_in_nested) {
+            EXPECT_EQ(queue_stop(fake.queue), slot.frame - 1);
+        }
+    }
+    return outcome == Outcome::ok ? output_close(pending, error) : outcome;
+}
+
+struct QueueRun {
+    FrameQueue queue;
+    FakeWriter fake;
+    FrameWriter writer{write_fake, &fake};
+};
+
+// Queues frames 1..count and writes them all, one at a time.
+void run_queue(QueueRun* run, std::int32_t count)
+{
+    queue_init(&run->queue, count, 4);
+    run->fake.queue = &run->queue;
+    for (std::int32_t frame = 1; frame <= count; ++frame) {
+        FrameSlot* slot = queue_free_slot(&run->queue, nullptr);
+        ASSERT_NE(slot, nullptr);
+        queue_push(&run->queue, slot, frame);
+    }
+    queue_end(&run->queue);
+    while (queue_write_next(&run->queue, &run->writer, true)) {
+    }
+}
+
+TEST(CaptureQueue, FramesGoInPlaceInQueueOrderWhicheverWriterFinishesFirst)
+{
+    QueueRun run;
+    run.fake.dir = fresh_dir("qv-capture-queue-order");
+    run.fake.nested_at = 2;
+    run_queue(&run, 4);
+    EXPECT_EQ(names_in(run.fake.dir), (std::vector<std::string>{"1", "2", "3", "4"}));
+    EXPECT_EQ(file_text(run.fake.dir / "3"), "frame 3");
+    EXPECT_EQ(run.queue.written, 4);
+    EXPECT_EQ(run.queue.last_written, 4);
+    EXPECT_FALSE(run.queue.failed);
+    fs::remove_all(run.fake.dir);
+}
+
+// An interrupt while frame 3 is written and frame 4 already is: 1 and 2 stay,
+// nothing after them appears, and the last frame in place is named.
+TEST(CaptureQueue, AnInterruptLeavesTheFirstFramesWithoutGaps)
+{
+    QueueRun run;
+    run.fake.dir = fresh_dir("qv-capture-queue-stop");
+    run.fake.nested_at = 3;
+    run.fake.stop_in_nested = true;
+    run_queue(&run, 6);
+    EXPECT_EQ(names_in(run.fake.dir), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(run.queue.last_written, 2);
+    fs::remove_all(run.fake.dir);
+}
+
+// A failed frame: the ones before it stay, none after it appears, its error is kept.
+TEST(CaptureQueue, AFailedFrameKeepsTheOnesBeforeAndDropsTheRest)
+{
+    QueueRun run;
+    run.fake.dir = fresh_dir("qv-capture-queue-fail");
+    run.fake.nested_at = 2;   // frame 3 fails while frame 2 is still being written
+    run.fake.fail_at = 3;
+    run_queue(&run, 5);
+    EXPECT_EQ(names_in(run.fake.dir), (std::vector<std::string>{"1", "2"}));
+    EXPECT_TRUE(run.queue.failed);
+    EXPECT_EQ(run.queue.error, "frame 3 failed");
+    EXPECT_EQ(run.queue.written, 2);
+    fs::remove_all(run.fake.dir);
+}
+
+// Two real threads, frames finishing in a scrambled order, stopped part way:
+// whatever is on disk is frames 1..N, and N is what the stop reports.
+TEST(CaptureQueue, TwoThreadsStoppedPartWayLeaveAPrefix)
+{
+    QueueRun run;
+    run.fake.dir = fresh_dir("qv-capture-queue-threads");
+    run.fake.slow = true;
+    queue_init(&run.queue, 4, 4);
+    run.fake.queue = &run.queue;
+    std::thread writer([&] {
+        FrameWriter own{write_fake, &run.fake};
+        while (queue_write_next(&run.queue, &own, true)) {
+        }
+    });
+    std::int32_t last = 0;
+    for (std::int32_t frame = 1; frame <= 200; ++frame) {
+        FrameSlot* slot = queue_free_slot(&run.queue, &run.writer);
+        ASSERT_NE(slot, nullptr);
+        queue_push(&run.queue, slot, frame);
+        if (frame == 120) {
+            last = queue_stop(&run.queue);
+            break;
+        }
+    }
+    writer.join();
+    const std::vector<std::string> names = names_in(run.fake.dir);
+    ASSERT_EQ(names.size(), static_cast<std::size_t>(last)) << "files beyond the reported frame";
+    for (std::int32_t frame = 1; frame <= last; ++frame) {
+        EXPECT_EQ(file_text(run.fake.dir / std::to_string(frame)), "frame " + std::to_string(frame));
+    }
+    EXPECT_GT(last, 0);
+    fs::remove_all(run.fake.dir);
+}
+
+// The full-screen request's fallback box is harmless: the start-up goes on in
+// a window of the same size. Any other box is kept.
+TEST(CaptureStartup, TheFullScreenFallbackBoxIsNoFailure)
+{
+    platform_message_box("unable To switch to fullscreen!", "error?!");
+    EXPECT_FALSE(first_startup_error().raised);
+    platform_message_box("Unable To create window!", "error?!");
+    EXPECT_TRUE(first_startup_error().raised);
+    EXPECT_EQ(first_startup_error().text, "Unable To create window!");
+}
+
+}  // namespace
