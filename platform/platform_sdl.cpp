@@ -1,5 +1,6 @@
 // platform_sdl.cpp -- the platform steps on SDL2 (X11, Wayland; offscreen for tests)
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <cstdlib>
 
@@ -16,6 +17,7 @@ static struct {
     bool switch_mode;       // the display offers the requested mode: use exclusive full screen
     SDL_DisplayMode mode;   // that mode
     EmulatedTimer timer;
+    ModeSwitch mode_switch; // whether this demo may switch modes, and who hands them back
     char failure[512];      // why the last failed step failed, one line
 } sdl;
 
@@ -82,8 +84,24 @@ static void note_no_display()
     note_failure(text);
 }
 
+// A demo on a real display (not the headless drivers tests ask for by name) on
+// X11 gets a watcher for the display mode and the signal handlers that use it.
+static bool on_x11_display()
+{
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    return is_set("DISPLAY") && (!asked || asked[0] == '\0' || SDL_strcasecmp(asked, "x11") == 0);
+}
+
 bool platform_register_class(const char*, WindowProcedure procedure)
 {
+    // Before SDL starts: the watcher is forked while the process has one thread.
+    sdl.mode_switch = ModeSwitch::unwatched;
+    const bool guarded = on_x11_display();
+    if (guarded) {
+        sdl.mode_switch = mode_watcher_start();
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        endings_install_signal_handlers();
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (is_set("DISPLAY") || is_set("WAYLAND_DISPLAY") || is_set("SDL_VIDEODRIVER")) {
             note_sdl_failure();
@@ -103,6 +121,9 @@ bool platform_register_class(const char*, WindowProcedure procedure)
         return false;
     }
     sdl.procedure = procedure;
+    if (guarded && SDL_strcmp(driver, "x11") == 0) {
+        endings_install_x_error_handlers();
+    }
 
     // SDL queues every mouse move and key release, where a native queue merges or
     // drops them; switched off here, they cannot pile up ahead of a key press in a
@@ -131,6 +152,13 @@ int platform_change_display_mode(int width, int height, int bits)
     // SDL switches the mode when a full-screen window is shown, so here the mode
     // is only looked up: a display without it is the "bad mode" case, a display
     // whose modes cannot be read at all is the failed switch.
+    // Another demo's switch in force is a mode this display cannot be given
+    // now: this one keeps the full-screen styles on the unchanged display, and
+    // only the first hands a mode back, the desktop's.
+    if (sdl.mode_switch == ModeSwitch::held_by_another) {
+        sdl.switch_mode = false;
+        return display_change_badmode;
+    }
     if (SDL_GetNumVideoDisplays() < 1 || SDL_GetNumDisplayModes(0) < 1) {
         note_sdl_failure();
         return display_change_failed;
@@ -198,6 +226,11 @@ PlatformWindow* platform_create_window(const char*, const char* title, WindowSty
         SDL_SetWindowDisplayMode(window, &sdl.mode);
     }
     sdl.window = window;
+    SDL_SysWMinfo native;
+    SDL_VERSION(&native.version);
+    if (SDL_GetWindowWMInfo(window, &native) && native.subsystem == SDL_SYSWM_X11) {
+        endings_watch_window(native.info.x11.window);
+    }
     if (sdl.procedure) {
         sdl.procedure(reinterpret_cast<PlatformWindow*>(window), msg_create, 0, 0);
     }
@@ -323,7 +356,7 @@ static void translate_event(const SDL_Event& event, Message* message)
         break;
     }
     case SDL_QUIT:
-        // Also what SIGINT and SIGTERM become, so they hand the desktop back too.
+        // Also what SIGINT and SIGTERM become where SDL handles them (off X11).
         message->message = msg_close;
         break;
     case SDL_WINDOWEVENT:
@@ -339,12 +372,42 @@ static void translate_event(const SDL_Event& event, Message* message)
     }
 }
 
+static bool window_hidden()
+{
+    return sdl.window &&
+           (SDL_GetWindowFlags(sdl.window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0;
+}
+
+// How long a hidden window's pump waits for an event before it looks again.
+static constexpr int hidden_wait_ms = 250;
+// Unused events dropped in one call at most, so that a client flooding the
+// queue cannot keep the frame from being drawn.
+static constexpr int most_dropped = 4096;
+
 bool platform_peek_message(Message* message)
 {
+    // Events the procedure does not use (pointer crossings, focus, exposure,
+    // moves) become msg_null and are dropped here, where a native queue would
+    // merge them or not send them at all: taken one a frame, 2,000 crossings
+    // would hold a key press up for minutes. While the window is minimised or
+    // unmapped nothing is drawn: the pump waits for an event that matters,
+    // and the frame resumes where it left off when the window is shown. The
+    // timer waits as well, so the title keeps the last rate shown.
     SDL_Event event;
-    if (SDL_PollEvent(&event)) {
+    for (int dropped = 0; dropped < most_dropped; ++dropped) {
+        bool hidden = window_hidden();
+        bool taken = hidden ? SDL_WaitEventTimeout(&event, hidden_wait_ms) != 0
+                            : SDL_PollEvent(&event) != 0;
+        if (!taken) {
+            if (hidden) {
+                continue;
+            }
+            break;
+        }
         translate_event(event, message);
-        return true;
+        if (message->message != msg_null) {
+            return true;
+        }
     }
     if (emulated_timer_take(&sdl.timer, SDL_GetTicks64())) {
         *message = Message{reinterpret_cast<PlatformWindow*>(sdl.window), msg_timer, sdl.timer.id, 0};
@@ -394,8 +457,10 @@ void platform_sleep(unsigned milliseconds)
 void platform_exit_process(int code)
 {
     // A process that ends with SDL still up leaves an X11 display in the changed
-    // mode; shutting SDL down restores the desktop's mode and cursor.
+    // mode; shutting SDL down restores the desktop's mode and cursor. The
+    // watcher then makes sure of it before the process is seen to end.
     SDL_Quit();
+    mode_watcher_hand_back();
     std::exit(code);
 }
 

@@ -15,7 +15,8 @@ run_packages=(
 test_packages=(
   googletest libgtest-dev libbenchmark-dev
   libpng-dev
-  xvfb xfonts-base xdotool x11-utils libx11-dev
+  xvfb xfonts-base xdotool x11-utils libx11-dev libxrandr-dev
+  xserver-xorg-core xserver-xorg-video-dummy openbox x11-xserver-utils
   clang libclang-rt-14-dev libfreetype-dev pkg-config
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
   dpkg-dev lintian desktop-file-utils appstream groff icoutils
