@@ -8,14 +8,14 @@ set -euo pipefail
 run_packages=(
   cmake ninja-build g++
   libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
-  zlib1g-dev
+  zlib1g-dev libx11-dev libxrandr-dev
 )
 
 # The tests, benchmarks, fuzzing, the built-in images' generator and the cross checks, on top.
 test_packages=(
   googletest libgtest-dev libbenchmark-dev
   libpng-dev
-  xvfb xfonts-base xdotool x11-utils libx11-dev libxrandr-dev
+  xvfb xfonts-base xdotool x11-utils libx11-dev
   xserver-xorg-core xserver-xorg-video-dummy openbox x11-xserver-utils
   clang libclang-rt-14-dev libfreetype-dev pkg-config
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
