@@ -158,6 +158,15 @@ case_destroyed() {
   expect_desktop_mode "the destroyed window"
 }
 
+# Another client cuts the demo's connection (xkill, a window manager's kill).
+case_connection_lost() {
+  start_switched_demo
+  xkill -id "$window" >/dev/null
+  expect_end "$demo_pid" 1000 1 "the connection to the display cut"
+  expect_desktop_mode "the lost connection"
+  grep -q 'connection to the display was lost' "$tmp/out" || fail "no line said the connection was lost"
+}
+
 # case_signal SIGNAL CODE: ends by the signal, the display handed back first.
 case_signal() {
   start_switched_demo
@@ -250,8 +259,10 @@ run_desktop_cases() {
   start_xorg small no
   local small_display=$DISPLAY
   [ "$wm" = openbox ] && start_openbox
-  for name in destroyed "signal HUP 129" "signal QUIT 131" "two_instances first" \
+  for name in destroyed connection_lost "signal HUP 129" "signal QUIT 131" "two_instances first" \
     "two_instances second" minimised crossings; do
+    # DESKTOP_CASES (a regular expression) picks cases by name, by hand.
+    [[ $name =~ ${DESKTOP_CASES:-.} ]] || continue
     export DISPLAY=$switching_display
     [ "$name" = crossings ] && export DISPLAY=$small_display
     echo "case $name ($wm)"
