@@ -92,6 +92,25 @@ static bool on_x11_display()
     return is_set("DISPLAY") && (!asked || asked[0] == '\0' || SDL_strcasecmp(asked, "x11") == 0);
 }
 
+// The events translate_event makes a message of. The rest (pointer crossings,
+// focus, exposure, moves) are dropped as SDL queues them, where a native queue
+// would merge them or not send them: taken one a frame, 2,000 crossings would
+// hold a key press up for minutes. SDL has already updated the window's flags
+// by then, so the pump still sees a window minimised.
+static int SDLCALL keep_used_event(void*, SDL_Event* event)
+{
+    switch (event->type) {
+    case SDL_KEYDOWN:
+    case SDL_QUIT:
+        return 1;
+    case SDL_WINDOWEVENT:
+        return event->window.event == SDL_WINDOWEVENT_CLOSE ||
+               event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
+    default:
+        return 0;
+    }
+}
+
 bool platform_register_class(const char*, WindowProcedure procedure)
 {
     // Before SDL starts: the watcher is forked while the process has one thread.
@@ -137,6 +156,7 @@ bool platform_register_class(const char*, WindowProcedure procedure)
         SDL_EventState(type, SDL_IGNORE);
     }
     SDL_StopTextInput();
+    SDL_SetEventFilter(keep_used_event, nullptr);
     return true;
 }
 
@@ -191,6 +211,19 @@ void platform_show_cursor(bool show)
     SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
+// SDL answers every pointer crossing with requests that wait for the server's
+// reply, so a pointer going back and forth over the window's edge stalls the
+// pump however the events are dropped. The demo ignores the mouse: its window
+// does not ask the server for crossings at all.
+static void ignore_pointer_crossings(Display* display, Window window)
+{
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, window, &attributes)) {
+        XSelectInput(display, window,
+                     attributes.your_event_mask & ~(EnterWindowMask | LeaveWindowMask));
+    }
+}
+
 PlatformWindow* platform_create_window(const char*, const char* title, WindowStyle style, int x,
                                        int y, int width, int height,
                                        const PixelFormatRequest* format)
@@ -230,6 +263,7 @@ PlatformWindow* platform_create_window(const char*, const char* title, WindowSty
     SDL_VERSION(&native.version);
     if (SDL_GetWindowWMInfo(window, &native) && native.subsystem == SDL_SYSWM_X11) {
         endings_watch_window(native.info.x11.window);
+        ignore_pointer_crossings(native.info.x11.display, native.info.x11.window);
     }
     if (sdl.procedure) {
         sdl.procedure(reinterpret_cast<PlatformWindow*>(window), msg_create, 0, 0);
@@ -386,13 +420,11 @@ static constexpr int most_dropped = 4096;
 
 bool platform_peek_message(Message* message)
 {
-    // Events the procedure does not use (pointer crossings, focus, exposure,
-    // moves) become msg_null and are dropped here, where a native queue would
-    // merge them or not send them at all: taken one a frame, 2,000 crossings
-    // would hold a key press up for minutes. While the window is minimised or
-    // unmapped nothing is drawn: the pump waits for an event that matters,
-    // and the frame resumes where it left off when the window is shown. The
-    // timer waits as well, so the title keeps the last rate shown.
+    // An event that passed the filter but makes no message is dropped here
+    // too. While the window is minimised or unmapped nothing is drawn: the
+    // pump waits for an event that matters, and the frame resumes where it
+    // left off when the window is shown. The timer waits as well, so the
+    // title keeps the last rate shown.
     SDL_Event event;
     for (int dropped = 0; dropped < most_dropped; ++dropped) {
         bool hidden = window_hidden();
