@@ -426,7 +426,8 @@ bool platform_peek_message(Message* message)
     // left off when the window is shown. The timer waits as well, so the
     // title keeps the last rate shown.
     SDL_Event event;
-    for (int dropped = 0; dropped < most_dropped; ++dropped) {
+    int dropped = 0;
+    while (dropped < most_dropped) {
         bool hidden = window_hidden();
         bool taken = hidden ? SDL_WaitEventTimeout(&event, hidden_wait_ms) != 0
                             : SDL_PollEvent(&event) != 0;
@@ -440,6 +441,7 @@ bool platform_peek_message(Message* message)
         if (message->message != msg_null) {
             return true;
         }
+        ++dropped;
     }
     if (emulated_timer_take(&sdl.timer, SDL_GetTicks64())) {
         *message = Message{reinterpret_cast<PlatformWindow*>(sdl.window), msg_timer, sdl.timer.id, 0};
