@@ -157,6 +157,21 @@ case_destroyed() {
   expect_desktop_mode "the destroyed window"
 }
 
+# SIGTERM while the demo's main thread waits on a server another client holds
+# grabbed (as it would in a stuck driver call): the demo ends all the same, and
+# the mode is back once the grab ends.
+case_stuck() {
+  start_switched_demo
+  "$grab_server" 2500 >"$tmp/grab" &
+  local grabber=$!
+  wait_until 5000 grep -q grabbed "$tmp/grab" || fail "the server could not be grabbed"
+  sleep 0.5
+  kill -TERM "$demo_pid"
+  expect_end "$demo_pid" 1500 0 "SIGTERM with the server grabbed"
+  wait "$grabber"
+  expect_desktop_mode "SIGTERM with the server grabbed"
+}
+
 # Another client cuts the demo's connection (xkill, a window manager's kill).
 case_connection_lost() {
   start_switched_demo
@@ -266,7 +281,7 @@ run_desktop_cases() {
   start_xorg small no
   local small_display=$DISPLAY
   [ "$wm" = openbox ] && start_openbox
-  for name in destroyed connection_lost "signal HUP 129" "signal QUIT 131" "two_instances first" \
+  for name in destroyed connection_lost stuck "signal HUP 129" "signal QUIT 131" "two_instances first" \
     "two_instances second" minimised crossings; do
     # DESKTOP_CASES (a regular expression) picks cases by name, by hand.
     [[ $name =~ ${DESKTOP_CASES:-.} ]] || continue

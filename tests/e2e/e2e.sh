@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# e2e.sh CASE QUORVEX SEND_CLOSE -- one end-to-end case of the real program on its own X server
+# e2e.sh CASE QUORVEX SEND_CLOSE [GRAB_SERVER] -- one end-to-end case of the real program on its own X server
 # (Xvfb; the desktop cases on Xorg's dummy driver, see desktop_cases.sh)
 set -u
 case_name=$1
 quorvex=$2
 send_close=$3
+grab_server=${4:-}
 
 tmp=$(mktemp -d)
 xvfb_pid=""
