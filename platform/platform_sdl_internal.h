@@ -14,8 +14,8 @@ enum class ModeSwitch {
 // Forks the watcher and waits (at most a few seconds) for its answer. Call it
 // before SDL starts, while the process has one thread.
 ModeSwitch mode_watcher_start();
-// Asks the watcher to put the desktop's mode back now and waits up to a second
-// for it. Async-signal-safe; does nothing without a watcher.
+// Asks the watcher to put the desktop's mode back now and waits up to half a
+// second for it. Async-signal-safe; does nothing without a watcher.
 void mode_watcher_hand_back();
 
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT hand the mode back and end the process

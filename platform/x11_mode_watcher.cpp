@@ -290,8 +290,10 @@ void mode_watcher_hand_back()
     if (send(watcher_socket, &byte, 1, MSG_NOSIGNAL) != 1) {
         return;
     }
+    // Half a second: a watcher kept from the server (by another client's grab,
+    // say) restores the mode when it can, after the demo has gone.
     pollfd done = {watcher_socket, POLLIN, 0};
-    if (poll(&done, 1, 1000) > 0) {
+    if (poll(&done, 1, 500) > 0) {
         recv(watcher_socket, &byte, 1, 0);
     }
 }

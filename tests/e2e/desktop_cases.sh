@@ -167,7 +167,7 @@ case_stuck() {
   wait_until 5000 grep -q grabbed "$tmp/grab" || fail "the server could not be grabbed"
   sleep 0.5
   kill -TERM "$demo_pid"
-  expect_end "$demo_pid" 1500 0 "SIGTERM with the server grabbed"
+  expect_end "$demo_pid" 1000 0 "SIGTERM with the server grabbed"
   wait "$grabber"
   expect_desktop_mode "SIGTERM with the server grabbed"
 }
