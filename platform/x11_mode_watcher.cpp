@@ -16,6 +16,7 @@
 // connection closes, so a demo that died leaves no stale claim.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -190,6 +191,15 @@ static bool take_claim(Display* display, Window owner)
     // terminal or a Ctrl+C reaches the whole foreground group, and the watcher
     // has to outlive the demo to do its work.
     setsid();
+    // Nor does it hold the demo's output open: a pipe reading it ends with the
+    // demo, not with the watcher.
+    int nowhere = open("/dev/null", O_RDWR);
+    if (nowhere >= 0) {
+        dup2(nowhere, STDIN_FILENO);
+        dup2(nowhere, STDOUT_FILENO);
+        dup2(nowhere, STDERR_FILENO);
+        close(nowhere);
+    }
     for (int signal_number : {SIGINT, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU}) {
         signal(signal_number, SIG_IGN);
     }
