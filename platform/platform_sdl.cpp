@@ -2,6 +2,9 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/emulated_timer.h"
@@ -490,11 +493,16 @@ void platform_sleep(unsigned milliseconds)
 
 void platform_exit_process(int code)
 {
-    // A process that ends with SDL still up leaves an X11 display in the changed
-    // mode; shutting SDL down restores the desktop's mode and cursor. The
-    // watcher then makes sure of it before the process is seen to end.
+    // With a watcher the desktop's mode is back once it answers, and the
+    // server releases the window, cursor and context with the connection:
+    // SDL's own shutdown, which waits on the window for up to a second, is
+    // left out. Without one, a process that ends with SDL still up leaves an
+    // X11 display in the changed mode; shutting SDL down restores it.
+    if (mode_watcher_hand_back()) {
+        std::fflush(nullptr);
+        _exit(code);
+    }
     SDL_Quit();
-    mode_watcher_hand_back();
     std::exit(code);
 }
 

@@ -15,8 +15,9 @@ enum class ModeSwitch {
 // before SDL starts, while the process has one thread.
 ModeSwitch mode_watcher_start();
 // Asks the watcher to put the desktop's mode back now and waits up to half a
-// second for it. Async-signal-safe; does nothing without a watcher.
-void mode_watcher_hand_back();
+// second for it; true when it answered that it has. Async-signal-safe; false at
+// once without a watcher.
+bool mode_watcher_hand_back();
 
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT hand the mode back and end the process
 // from the handler, on whichever thread they land.

@@ -289,21 +289,20 @@ ModeSwitch mode_watcher_start()
     return reply == answer_held_by_another ? ModeSwitch::held_by_another : ModeSwitch::unwatched;
 }
 
-void mode_watcher_hand_back()
+bool mode_watcher_hand_back()
 {
     // Only send, poll and recv: this runs in signal handlers and in Xlib's error
     // handlers, where the demo's own display connection may be locked.
     if (watcher_socket < 0) {
-        return;
+        return false;
     }
     char byte = request_restore;
     if (send(watcher_socket, &byte, 1, MSG_NOSIGNAL) != 1) {
-        return;
+        return false;
     }
     // Half a second: a watcher kept from the server (by another client's grab,
     // say) restores the mode when it can, after the demo has gone.
     pollfd done = {watcher_socket, POLLIN, 0};
-    if (poll(&done, 1, 500) > 0) {
-        recv(watcher_socket, &byte, 1, 0);
-    }
+    return poll(&done, 1, 500) > 0 && recv(watcher_socket, &byte, 1, 0) == 1 &&
+           byte == answer_restored;
 }
