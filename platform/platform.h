@@ -112,6 +112,8 @@ void platform_start_timer(PlatformWindow* window, unsigned id, unsigned period_m
 void platform_show_window(PlatformWindow* window);
 
 // Takes at most one message off the queue. False when the queue is empty.
+// While the window is minimised (or unmapped) it waits instead, until there is
+// a message or the window is shown again, so no frame is drawn meanwhile.
 bool platform_peek_message(Message* message);
 // Translates and dispatches `message` to its window's procedure.
 void platform_dispatch_message(const Message* message);

@@ -1,6 +1,10 @@
 // platform_sdl.cpp -- the platform steps on SDL2 (X11, Wayland; offscreen for tests)
 #include <SDL.h>
+#include <SDL_syswm.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/emulated_timer.h"
@@ -16,6 +20,7 @@ static struct {
     bool switch_mode;       // the display offers the requested mode: use exclusive full screen
     SDL_DisplayMode mode;   // that mode
     EmulatedTimer timer;
+    ModeSwitch mode_switch; // whether this demo may switch modes, and who hands them back
     char failure[512];      // why the last failed step failed, one line
 } sdl;
 
@@ -82,8 +87,43 @@ static void note_no_display()
     note_failure(text);
 }
 
+// A demo on a real display (not the headless drivers tests ask for by name) on
+// X11 gets a watcher for the display mode and the signal handlers that use it.
+static bool on_x11_display()
+{
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    return is_set("DISPLAY") && (!asked || asked[0] == '\0' || SDL_strcasecmp(asked, "x11") == 0);
+}
+
+// The events translate_event makes a message of. The rest (pointer crossings,
+// focus, exposure, moves) are dropped as SDL queues them, where a native queue
+// would merge them or not send them: taken one a frame, 2,000 crossings would
+// hold a key press up for minutes. SDL has already updated the window's flags
+// by then, so the pump still sees a window minimised.
+static int SDLCALL keep_used_event(void*, SDL_Event* event)
+{
+    switch (event->type) {
+    case SDL_KEYDOWN:
+    case SDL_QUIT:
+        return 1;
+    case SDL_WINDOWEVENT:
+        return event->window.event == SDL_WINDOWEVENT_CLOSE ||
+               event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
+    default:
+        return 0;
+    }
+}
+
 bool platform_register_class(const char*, WindowProcedure procedure)
 {
+    // Before SDL starts: the watcher is forked while the process has one thread.
+    sdl.mode_switch = ModeSwitch::unwatched;
+    const bool guarded = on_x11_display();
+    if (guarded) {
+        sdl.mode_switch = mode_watcher_start();
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        endings_install_signal_handlers();
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (is_set("DISPLAY") || is_set("WAYLAND_DISPLAY") || is_set("SDL_VIDEODRIVER")) {
             note_sdl_failure();
@@ -103,6 +143,9 @@ bool platform_register_class(const char*, WindowProcedure procedure)
         return false;
     }
     sdl.procedure = procedure;
+    if (guarded && SDL_strcmp(driver, "x11") == 0) {
+        endings_install_x_error_handlers();
+    }
 
     // SDL queues every mouse move and key release, where a native queue merges or
     // drops them; switched off here, they cannot pile up ahead of a key press in a
@@ -116,6 +159,7 @@ bool platform_register_class(const char*, WindowProcedure procedure)
         SDL_EventState(type, SDL_IGNORE);
     }
     SDL_StopTextInput();
+    SDL_SetEventFilter(keep_used_event, nullptr);
     return true;
 }
 
@@ -131,6 +175,13 @@ int platform_change_display_mode(int width, int height, int bits)
     // SDL switches the mode when a full-screen window is shown, so here the mode
     // is only looked up: a display without it is the "bad mode" case, a display
     // whose modes cannot be read at all is the failed switch.
+    // Another demo's switch in force is a mode this display cannot be given
+    // now: this one keeps the full-screen styles on the unchanged display, and
+    // only the first hands a mode back, the desktop's.
+    if (sdl.mode_switch == ModeSwitch::held_by_another) {
+        sdl.switch_mode = false;
+        return display_change_badmode;
+    }
     if (SDL_GetNumVideoDisplays() < 1 || SDL_GetNumDisplayModes(0) < 1) {
         note_sdl_failure();
         return display_change_failed;
@@ -161,6 +212,19 @@ int platform_restore_display_mode()
 void platform_show_cursor(bool show)
 {
     SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+// SDL answers every pointer crossing with requests that wait for the server's
+// reply, so a pointer going back and forth over the window's edge stalls the
+// pump however the events are dropped. The demo ignores the mouse: its window
+// does not ask the server for crossings at all.
+static void ignore_pointer_crossings(Display* display, Window window)
+{
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, window, &attributes)) {
+        XSelectInput(display, window,
+                     attributes.your_event_mask & ~(EnterWindowMask | LeaveWindowMask));
+    }
 }
 
 PlatformWindow* platform_create_window(const char*, const char* title, WindowStyle style, int x,
@@ -198,6 +262,12 @@ PlatformWindow* platform_create_window(const char*, const char* title, WindowSty
         SDL_SetWindowDisplayMode(window, &sdl.mode);
     }
     sdl.window = window;
+    SDL_SysWMinfo native;
+    SDL_VERSION(&native.version);
+    if (SDL_GetWindowWMInfo(window, &native) && native.subsystem == SDL_SYSWM_X11) {
+        endings_watch_window(native.info.x11.window);
+        ignore_pointer_crossings(native.info.x11.display, native.info.x11.window);
+    }
     if (sdl.procedure) {
         sdl.procedure(reinterpret_cast<PlatformWindow*>(window), msg_create, 0, 0);
     }
@@ -323,7 +393,7 @@ static void translate_event(const SDL_Event& event, Message* message)
         break;
     }
     case SDL_QUIT:
-        // Also what SIGINT and SIGTERM become, so they hand the desktop back too.
+        // Also what SIGINT and SIGTERM become where SDL handles them (off X11).
         message->message = msg_close;
         break;
     case SDL_WINDOWEVENT:
@@ -339,12 +409,42 @@ static void translate_event(const SDL_Event& event, Message* message)
     }
 }
 
+static bool window_hidden()
+{
+    return sdl.window &&
+           (SDL_GetWindowFlags(sdl.window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0;
+}
+
+// How long a hidden window's pump waits for an event before it looks again.
+static constexpr int hidden_wait_ms = 250;
+// Unused events dropped in one call at most, so that a client flooding the
+// queue cannot keep the frame from being drawn.
+static constexpr int most_dropped = 4096;
+
 bool platform_peek_message(Message* message)
 {
+    // An event that passed the filter but makes no message is dropped here
+    // too. While the window is minimised or unmapped nothing is drawn: the
+    // pump waits for an event that matters, and the frame resumes where it
+    // left off when the window is shown. The timer waits as well, so the
+    // title keeps the last rate shown.
     SDL_Event event;
-    if (SDL_PollEvent(&event)) {
+    int dropped = 0;
+    while (dropped < most_dropped) {
+        bool hidden = window_hidden();
+        bool taken = hidden ? SDL_WaitEventTimeout(&event, hidden_wait_ms) != 0
+                            : SDL_PollEvent(&event) != 0;
+        if (!taken) {
+            if (hidden) {
+                continue;
+            }
+            break;
+        }
         translate_event(event, message);
-        return true;
+        if (message->message != msg_null) {
+            return true;
+        }
+        ++dropped;
     }
     if (emulated_timer_take(&sdl.timer, SDL_GetTicks64())) {
         *message = Message{reinterpret_cast<PlatformWindow*>(sdl.window), msg_timer, sdl.timer.id, 0};
@@ -393,8 +493,15 @@ void platform_sleep(unsigned milliseconds)
 
 void platform_exit_process(int code)
 {
-    // A process that ends with SDL still up leaves an X11 display in the changed
-    // mode; shutting SDL down restores the desktop's mode and cursor.
+    // With a watcher the desktop's mode is back once it answers, and the
+    // server releases the window, cursor and context with the connection:
+    // SDL's own shutdown, which waits on the window for up to a second, is
+    // left out. Without one, a process that ends with SDL still up leaves an
+    // X11 display in the changed mode; shutting SDL down restores it.
+    if (mode_watcher_hand_back()) {
+        std::fflush(nullptr);
+        _exit(code);
+    }
     SDL_Quit();
     std::exit(code);
 }

@@ -29,6 +29,7 @@ static struct {
     WindowProcedure procedure;
     HINSTANCE instance;  // the module that registered the class
     MSG message;         // the native record behind the last message taken
+    HWND window;         // the program's window, while it exists
     DWORD failure;       // the system's error code at the last failed step
     const char* failure_fallback;  // what to say when that code is 0
     char failure_text[512];
@@ -157,6 +158,7 @@ PlatformWindow* platform_create_window(const char* class_name, const char* title
     if (!window) {
         note_failure();
     }
+    win32.window = window;
     return reinterpret_cast<PlatformWindow*>(window);
 }
 
@@ -240,6 +242,9 @@ bool platform_destroy_window(PlatformWindow* window)
         note_failure();
         return false;
     }
+    if (win32.window == hwnd(window)) {
+        win32.window = nullptr;
+    }
     return true;
 }
 
@@ -257,8 +262,21 @@ void platform_show_window(PlatformWindow* window)
 
 bool platform_peek_message(Message* message)
 {
-    if (!PeekMessageA(&win32.message, nullptr, 0, 0, PM_REMOVE)) {
-        return false;
+    // A minimised window shows nothing, so rather than draw frames nobody sees
+    // the pump waits for a message; the timer's are dropped meanwhile (the
+    // title keeps the last rate), anything else is handed on as usual.
+    for (;;) {
+        bool iconic = win32.window && IsIconic(win32.window);
+        if (!PeekMessageA(&win32.message, nullptr, 0, 0, PM_REMOVE)) {
+            if (!iconic) {
+                return false;
+            }
+            WaitMessage();
+            continue;
+        }
+        if (!(iconic && win32.message.message == WM_TIMER)) {
+            break;
+        }
     }
     *message = Message{reinterpret_cast<PlatformWindow*>(win32.message.hwnd), win32.message.message,
                        win32.message.wParam, win32.message.lParam};

@@ -3,6 +3,8 @@ find_package(X11 REQUIRED)
 add_executable(send_close e2e/send_close.c)
 target_link_libraries(send_close PRIVATE X11::X11)
 target_compile_options(send_close PRIVATE -Wno-conversion)
+add_executable(grab_server e2e/grab_server.c)
+target_link_libraries(grab_server PRIVATE X11::X11)
 
 foreach(case title key close sigterm system_keys_and_mouse no_display)
   add_test(NAME e2e_${case}
@@ -14,4 +16,15 @@ foreach(case title key close sigterm system_keys_and_mouse no_display)
   # undefined-behaviour checks stay on.
   set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 60 RUN_SERIAL TRUE
     ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
+endforeach()
+
+# The desktop's mode on a server that really switches it (Xorg's dummy driver),
+# bare and under openbox: each runs all the desktop cases on its own servers and
+# exits 77 (skipped, and says why) where Xorg cannot be started.
+foreach(case desktop desktop_openbox)
+  add_test(NAME e2e_${case}
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e.sh ${case} $<TARGET_FILE:quorvex> $<TARGET_FILE:send_close>
+      $<TARGET_FILE:grab_server>)
+  set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 240 RUN_SERIAL TRUE
+    SKIP_RETURN_CODE 77 ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
 endforeach()

@@ -8,7 +8,7 @@ set -euo pipefail
 run_packages=(
   cmake ninja-build g++
   libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
-  libdeflate-dev
+  libdeflate-dev libx11-dev libxrandr-dev
 )
 
 # The tests, benchmarks, fuzzing, the built-in images' generator and the cross checks, on top.
@@ -16,6 +16,7 @@ test_packages=(
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev
   xvfb xfonts-base xdotool x11-utils libx11-dev
+  xserver-xorg-core xserver-xorg-video-dummy openbox x11-xserver-utils
   clang libclang-rt-14-dev libfreetype-dev pkg-config
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
   dpkg-dev lintian desktop-file-utils appstream groff icoutils debootstrap

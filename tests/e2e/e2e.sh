@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# e2e.sh CASE QUORVEX SEND_CLOSE -- one end-to-end case of the real program on its own Xvfb
+# e2e.sh CASE QUORVEX SEND_CLOSE [GRAB_SERVER] -- one end-to-end case of the real program on its own X server
+# (Xvfb; the desktop cases on Xorg's dummy driver, see desktop_cases.sh)
 set -u
 case_name=$1
 quorvex=$2
 send_close=$3
+grab_server=${4:-}
 
 tmp=$(mktemp -d)
 xvfb_pid=""
 demo_pid=""
+extra_pids=()
 cleanup() {
   [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  local pid
+  # Servers and window managers end with TERM, so Xorg removes its lock file.
+  for pid in "${extra_pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -128,6 +134,11 @@ no_display)
   expected_reason+=' (DISPLAY is not set, WAYLAND_DISPLAY is not set, SDL_VIDEODRIVER is not set)'
   [ "$(tail -n1 "$tmp/out")" = "$expected_reason" ] || fail "the last line is not the reason"
   echo "exit code $code after $elapsed ms"
+  ;;
+desktop | desktop_openbox)
+  . "$(dirname "$0")/desktop_cases.sh"
+  run_desktop_cases "$case_name"
+  exit $?
   ;;
 *)
   fail "unknown case"
