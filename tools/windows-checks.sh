@@ -269,6 +269,8 @@ frame_calls_differ() {
 
 # --- on a display ---------------------------------------------------------------
 gcc -O1 -o "$tmp/send_close" tests/e2e/send_close.c -lX11 || give_up "send_close did not build"
+x86_64-w64-mingw32-gcc -O1 -o "$tmp/send_syscommand.exe" tests/e2e/send_syscommand.c ||
+  give_up "send_syscommand did not build"
 start_xvfb
 
 case_name=title_and_key
@@ -344,6 +346,50 @@ if start_demo; then
 else
   fail "no window titled Quorvex appeared"
 fi
+
+# Minimised, nothing is drawn: the process sleeps until it is shown again. The
+# command comes as the taskbar sends it, WM_SYSCOMMAND through the program's own
+# pump; Wine then really makes the window iconic (a small bar at the screen's foot).
+case_name=minimised
+# cpu_ms PID: the processor time PID has used so far, user and system, in ms.
+cpu_ms() {
+  local stat fields
+  stat=$(cat "/proc/$1/stat") || return 1
+  read -ra fields <<<"${stat##*) }"
+  echo $(( (fields[11] + fields[12]) * 1000 / $(getconf CLK_TCK) ))
+}
+if start_demo; then
+  wait_until 5000 xdotool search --name '^Quorvex   \['
+  if ! wine "$tmp/send_syscommand.exe" minimise >"$tmp/syscommand" 2>&1; then
+    fail "SC_MINIMIZE did not minimise it: $(tail -n1 "$tmp/syscommand")"
+  else
+    before=$(cpu_ms "$demo_pid")
+    sleep 3
+    after=$(cpu_ms "$demo_pid")
+    minimised_ms=$(( after - before ))
+    if [ "$minimised_ms" -ge 300 ]; then
+      fail "minimised for 3 s it used $minimised_ms ms of processor time (under 300 wanted)"
+    elif ! wine "$tmp/send_syscommand.exe" restore >"$tmp/syscommand" 2>&1; then
+      fail "SC_RESTORE did not restore it: $(tail -n1 "$tmp/syscommand")"
+    else
+      # A title of our own, which only the program's next frame-rate title replaces.
+      xdotool set_window --name 'restored' "$window"
+      if ! wait_until 2500 xdotool search --name '^Quorvex   \[[1-9][0-9]* FPS\]$'; then
+        fail "restored, the title is '$(xdotool getwindowname "$window")', no frame rate within 2.5 s"
+      else
+        title=$(xdotool getwindowname "$window")
+        xdotool windowfocus --sync "$window"
+        xdotool key q
+        await_exit 5000
+        if [ "$code" != 0 ]; then fail "a key after the restore gave exit code '$code'"
+        else pass "minimised 3 s: $minimised_ms ms of processor time; restored, '$title'; a key ended it with 0"; fi
+      fi
+    fi
+  fi
+else
+  fail "no window titled Quorvex appeared"
+fi
+await_exit 0
 
 # The windowed fallback, where the display mode cannot be switched: that window
 # has a window menu, which Alt or F10 alone would open, and the menu's own message
