@@ -360,7 +360,11 @@ cpu_ms() {
 }
 if start_demo; then
   wait_until 5000 xdotool search --name '^Quorvex   \['
-  if ! wine "$tmp/send_syscommand.exe" minimise >"$tmp/syscommand" 2>&1; then
+  # Wine's launcher becomes the program's process; were it a parent instead, its
+  # idle processor time would pass for the program's.
+  if ! tr '\0' ' ' <"/proc/$demo_pid/cmdline" | grep -q 'quorvex\.exe'; then
+    fail "process $demo_pid is not quorvex.exe: $(tr '\0' ' ' <"/proc/$demo_pid/cmdline")"
+  elif ! wine "$tmp/send_syscommand.exe" minimise >"$tmp/syscommand" 2>&1; then
     fail "SC_MINIMIZE did not minimise it: $(tail -n1 "$tmp/syscommand")"
   else
     before=$(cpu_ms "$demo_pid")
