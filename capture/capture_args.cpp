@@ -4,6 +4,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <charconv>
 #include <numeric>
 
 static const char usage_text[] =
@@ -68,6 +69,11 @@ static std::string quoted(std::string text)
     return text;
 }
 
+static bool all_digits(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // A frame number: decimal digits only, 1 to capture_max_frame. Any run of
 // digits is a number, however long: past the limit it is out of range, not
 // malformed.
@@ -78,40 +84,32 @@ static bool parse_frame_number(const std::string& text, const std::string& item,
         *error = "negative frame in '" + quoted(item) + "': frames are counted from 1";
         return false;
     }
-    if (text.empty() ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (!all_digits(text)) {
         *error = "malformed frame range '" + quoted(item) + "' (expected FIRST..LAST or N)";
         return false;
     }
-    std::int64_t value = 0;
-    for (char c : text) {
-        value = std::min<std::int64_t>(value * 10 + (c - '0'), std::int64_t{capture_max_frame} + 1);
-    }
-    if (value == 0) {
+    std::int32_t value = 0;
+    const bool too_big = std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc();
+    if (value == 0 && !too_big) {
         *error = "frame 0 in '" + quoted(item) + "': frames are counted from 1";
         return false;
     }
-    if (value > capture_max_frame) {
+    if (too_big || value > capture_max_frame) {
         *error = "frame " + text + " is beyond the last frame supported, ";
         error->append(std::to_string(capture_max_frame));
         return false;
     }
-    *frame = static_cast<std::int32_t>(value);
+    *frame = value;
     return true;
 }
 
 static bool parse_frame_item(const std::string& item, FrameRange* range, std::string* error)
 {
-    std::size_t dots = item.find("..");
-    if (dots == std::string::npos) {
-        if (!parse_frame_number(item, item, &range->first, error)) {
-            return false;
-        }
-        range->last = range->first;
-        return true;
-    }
+    // A single frame N is the range N..N.
+    const std::size_t dots = item.find("..");
     if (!parse_frame_number(item.substr(0, dots), item, &range->first, error) ||
-        !parse_frame_number(item.substr(dots + 2), item, &range->last, error)) {
+        !parse_frame_number(dots == std::string::npos ? item : item.substr(dots + 2), item, &range->last,
+                            error)) {
         return false;
     }
     if (range->last < range->first) {
@@ -121,14 +119,14 @@ static bool parse_frame_item(const std::string& item, FrameRange* range, std::st
     return true;
 }
 
-bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, std::string* error)
+// Comma-separated ranges FIRST..LAST or single frames N, returned sorted and
+// merged.
+static bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, std::string* error)
 {
     std::vector<FrameRange> parsed;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t comma = text.find(',', start);
-        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos
-                                                                         : comma - start);
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, comma - start);
         FrameRange range{};
         if (item.empty()) {
             *error = "malformed frame list '" + quoted(text) + "' (expected FIRST..LAST or N)";
@@ -138,9 +136,6 @@ bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, 
             return false;
         }
         parsed.push_back(range);
-        if (comma == std::string::npos) {
-            break;
-        }
         start = comma + 1;
     }
 
@@ -158,22 +153,22 @@ bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, 
     return true;
 }
 
-// One term of a frame rate: decimal digits only, 1 to capture_max_rate_term.
+// One term of a frame rate: decimal digits only, 1 to a million.
 static bool parse_rate_term(const std::string& text, std::int32_t* term)
 {
-    if (text.empty() || text.size() > 7 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (!all_digits(text) || text.size() > 7) {
         return false;
     }
     std::int32_t value = std::stoi(text);
-    if (value < 1 || value > capture_max_rate_term) {
+    if (value < 1 || value > 1000000) {
         return false;
     }
     *term = value;
     return true;
 }
 
-bool parse_frame_rate(const std::string& text, FrameRate* rate, std::string* error)
+// N or N/D, at most 1000 frames a second, returned in lowest terms.
+static bool parse_frame_rate(const std::string& text, FrameRate* rate, std::string* error)
 {
     std::size_t slash = text.find('/');
     FrameRate parsed{0, 1};
@@ -302,22 +297,20 @@ ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions*
         return args_error;
     }
 
-    if (y4m_given && out_given) {
-
-        *error = "--out and --y4m cannot be used together";
-        return args_error;
-    }
-    if (null_given && (y4m_given || out_given)) {
-        *error = "--null cannot be used with --out or --y4m";
-        return args_error;
-    }
-    if (parsed.best && (y4m_given || null_given)) {
-        *error = "--best applies only to PNG files";
-        return args_error;
-    }
-    if (fps_given && !y4m_given) {
-        *error = "--fps applies only to --y4m";
-        return args_error;
+    const struct {
+        bool clash;
+        const char* message;
+    } clashes[] = {
+        {y4m_given && out_given, "--out and --y4m cannot be used together"},
+        {null_given && (y4m_given || out_given), "--null cannot be used with --out or --y4m"},
+        {parsed.best && (y4m_given || null_given), "--best applies only to PNG files"},
+        {fps_given && !y4m_given, "--fps applies only to --y4m"},
+    };
+    for (const auto& clash : clashes) {
+        if (clash.clash) {
+            *error = clash.message;
+            return args_error;
+        }
     }
     if (parsed.frames.empty()) {
         parsed.frames.push_back(FrameRange{1, capture_cycle_frames});

@@ -23,16 +23,12 @@ enum CaptureOutput : int {
     capture_output_none = 2,  // render and read back, write nothing (timing)
 };
 
-// Frames a second as a ratio in lowest terms, as a video stream's header holds
-// it: 30000/1001 for NTSC's 29.97.
+// Frames a second in lowest terms, as a stream's header holds it (30000/1001
+// for NTSC's 29.97); each term 1 to 1000000, at most 1000 frames a second.
 struct FrameRate {
-    std::int32_t numerator;     // 1 to capture_max_rate_term
-    std::int32_t denominator;   // 1 to capture_max_rate_term
+    std::int32_t numerator;
+    std::int32_t denominator;
 };
-
-// The largest numerator or denominator --fps takes; the rate itself is at most
-// 1000 frames a second.
-constexpr std::int32_t capture_max_rate_term = 1000000;
 
 struct CaptureOptions {
     std::vector<FrameRange> frames;   // sorted, non-overlapping, non-adjacent
@@ -53,21 +49,9 @@ enum ArgsResult : int {
 };
 
 // Parses argv[1..argc-1] into `options` (which starts from its defaults). On
-// args_error `error` says what is wrong, naming the offending argument; nothing
-// else is touched. Called once by quorvex-capture's main.
+// args_error `error` names the offending argument; nothing else is touched.
 ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions* options,
                               std::string* error);
-
-// Parses a frame list: comma-separated ranges FIRST..LAST or single frames N.
-// Returns them sorted and merged, or false with a one-line message in `error`
-// (malformed text, frame 0, a negative frame, an empty range, a frame above
-// capture_max_frame).
-bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, std::string* error);
-
-// Parses a frame rate: N or N/D, whole numbers from 1 to capture_max_rate_term,
-// at most 1000 frames a second. Returns it in lowest terms, or false with a
-// one-line message in `error` naming the text.
-bool parse_frame_rate(const std::string& text, FrameRate* rate, std::string* error);
 
 // The usage text --help prints, ending in a newline.
 const char* capture_usage();

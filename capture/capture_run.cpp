@@ -27,19 +27,18 @@
 #include "platform/platform.h"
 #include "state/app_state.h"
 
-// Frames read back but not yet written (1.9 MB each): enough for the writer to
-// fall several frames behind while the renderer is busy and catch up in its
-// quieter frames.
+// Frames read back but not yet written (1.9 MB each): room for the writer to
+// fall behind in the renderer's busy frames and catch up in its quiet ones.
 static constexpr int slot_count = 8;
 
 namespace {
 
-// One writing thread's own state.
+struct Capture;
+
+// One writing thread's own buffer.
 struct WriterContext {
-    const CaptureOptions* options;
-    OutputFile* stream;
+    Capture* capture;
     std::vector<std::uint8_t> encoded;
-    std::atomic<std::int32_t>* cut_frame;   // a stream's frame an interrupt cut short
 };
 
 // Everything one capture holds.
@@ -49,9 +48,9 @@ struct Capture {
     OutputFile stream;
     std::thread writer;
     std::atomic<bool> writer_done{false};   // read without the lock after an interrupt
-    std::atomic<std::int32_t> cut_frame{0};
-    WriterContext writer_context{nullptr, &stream, {}, &cut_frame};
-    WriterContext renderer_context{nullptr, &stream, {}, &cut_frame};
+    std::atomic<std::int32_t> cut_frame{0};   // a stream's frame an interrupt cut short
+    WriterContext writer_context{this, {}};
+    WriterContext renderer_context{this, {}};
     FrameWriter renderer_writer{nullptr, &renderer_context};
     bool show_progress = false;
     std::int32_t drawn = 0;
@@ -83,8 +82,9 @@ static Outcome write_png_frame(void* context, const FrameSlot& slot, OutputFile*
                                std::string* error)
 {
     WriterContext& writer = *static_cast<WriterContext*>(context);
-    const std::string path = frame_path(writer.options->out_dir, slot.frame);
-    PngCompression compression = writer.options->best ? png_compression_small : png_compression_fast;
+    const CaptureOptions& options = *writer.capture->options;
+    const std::string path = frame_path(options.out_dir, slot.frame);
+    PngCompression compression = options.best ? png_compression_small : png_compression_fast;
     std::size_t size = encode_png(slot.rgba.data(), capture_width, capture_height, compression,
                                   &writer.encoded);
     if (size == 0) {
@@ -106,10 +106,11 @@ static Outcome write_stream_frame(void* context, const FrameSlot& slot, OutputFi
     writer.encoded.resize(header_size + y4m_frame_size(capture_width, capture_height));
     std::copy(y4m_frame_header, y4m_frame_header + header_size, writer.encoded.begin());
     rgba_to_yuv420(slot.rgba.data(), capture_width, capture_height, writer.encoded.data() + header_size);
-    const std::uint64_t before = writer.stream->written;
-    Outcome outcome = output_write(writer.stream, writer.encoded.data(), writer.encoded.size(), error);
-    if (outcome == Outcome::interrupted && writer.stream->written != before) {
-        *writer.cut_frame = slot.frame;
+    OutputFile* stream = &writer.capture->stream;
+    const std::uint64_t before = stream->written;
+    Outcome outcome = output_write(stream, writer.encoded.data(), writer.encoded.size(), error);
+    if (outcome == Outcome::interrupted && stream->written != before) {
+        writer.capture->cut_frame = slot.frame;
     }
     return outcome;
 }
@@ -119,14 +120,9 @@ static void run_writer(Capture* capture)
 {
     FrameWriter writer{capture->renderer_writer.write, &capture->writer_context};
     if (capture->options->output == capture_output_png) {
-        // The GL driver renders on every core, in bursts. A writer of equal
-        // priority takes turns with it and every frame comes out later; at a
-        // lower priority it writes in the gaps between bursts, which on two
-        // cores hold most of a PNG frame's encoding. When it falls behind (or
-        // other programs keep the cores busy) the renderer writes frames
-        // itself. Not idle priority: frames go in place in order, and a writer
-        // that busy cores left no time at all would hold back every frame
-        // after the one it has.
+        // The GL driver renders on every core in bursts: a lower priority
+        // writes in the gaps instead of taking turns. Not idle priority: a
+        // writer given no time at all would hold back every later frame.
         setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
     }
     while (queue_write_next(&capture->queue, &writer, true)) {
@@ -154,10 +150,9 @@ static std::string interrupt_message(const Capture& capture, std::int32_t last_w
                     : message + "; the stream ends there";
 }
 
-// After an interrupt: the writer is woken and given a moment to drop its
-// file, but not waited for (busy cores may leave it little time); whatever it
-// leaves is removed from here. Then the process dies by
-// the signal that asked.
+// After an interrupt: the writer is given a moment to drop its file, but not
+// waited for (busy cores may leave it little time); whatever it leaves is
+// removed from here. Then the process dies by the signal that asked.
 [[noreturn]] static void end_by_interrupt(Capture* capture)
 {
     const std::int32_t last_written = queue_stop(&capture->queue);
@@ -189,10 +184,8 @@ static std::string interrupt_message(const Capture& capture, std::int32_t last_w
     die_by_signal(interrupted_by());
 }
 
-// The demo's own start-up, on a window nobody sees: the offscreen driver gives
-// the same 800x600 surface and the same GL as the interactive program. The GL
-// driver's own warnings stay quiet (unless asked for): a failure is reported
-// on one line, with the reason the platform gives.
+// The demo's own start-up on the offscreen driver: the same 800x600 surface
+// and GL as the interactive program, the driver's warnings quiet.
 static bool start_rendering()
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -214,8 +207,7 @@ static bool start_rendering()
     return true;
 }
 
-// The output folder or the stream (with its header), the frame buffers and the
-// writer thread. On failure everything made is taken back and false returned.
+// The output folder, or the stream with its header.
 static Outcome open_outputs(Capture* capture, std::string* error)
 {
     const CaptureOptions& options = *capture->options;
@@ -305,8 +297,7 @@ static void render_frames(Capture* capture)
     }
 }
 
-// The renderer writes what is still queued alongside the writer, then waits
-// for the writer to end.
+// The renderer writes what is still queued beside the writer, then waits for it.
 static void drain(Capture* capture)
 {
     queue_end(&capture->queue);
@@ -319,6 +310,15 @@ static void drain(Capture* capture)
     }
 }
 
+// After a failure: takes back what was made and says why.
+static int fail(Capture* capture, const std::string& error)
+{
+    output_abandon(&capture->stream);
+    remove_created_dirs();
+    report(error);
+    return 1;
+}
+
 int run_capture(const CaptureOptions& options)
 {
     if (!start_rendering()) {
@@ -327,8 +327,6 @@ int run_capture(const CaptureOptions& options)
     // Nothing is created before the frames can be drawn.
     Capture capture;
     capture.options = &options;
-    capture.writer_context.options = &options;
-    capture.renderer_context.options = &options;
     capture.show_progress = !options.quiet && isatty(STDERR_FILENO) != 0;
     defer_interrupts();
     std::string error;
@@ -342,10 +340,7 @@ int run_capture(const CaptureOptions& options)
         end_by_interrupt(&capture);
     }
     if (opened != Outcome::ok || !start_writer(&capture, &error)) {
-        output_abandon(&capture.stream);
-        remove_created_dirs();
-        report(error);
-        return 1;
+        return fail(&capture, error);
     }
 
     const auto started = std::chrono::steady_clock::now();
@@ -371,10 +366,7 @@ int run_capture(const CaptureOptions& options)
         std::fprintf(stderr, "\n");
     }
     if (!ok) {
-        output_abandon(&capture.stream);
-        remove_created_dirs();
-        report(error);
-        return 1;
+        return fail(&capture, error);
     }
     std::string destination = options.output == capture_output_png ? options.out_dir
                               : capture.stream.is_stdout             ? "standard output"

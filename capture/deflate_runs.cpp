@@ -1,10 +1,9 @@
 // deflate_runs.cpp -- one dynamic-Huffman deflate block of literals and byte runs
 //
-// Searching for longer matches gains little on noise-like texture and costs
-// most of the time; the gain is in short codes for the small differences PNG's
-// "up" filter leaves, and in turning flat areas into runs. So the only copies
-// repeat the previous byte (distance 1), and literals go out two bytes per table
-// load, four per store.
+// Longer matches gain little on noise-like texture and cost most of the time;
+// the gain is in short codes for the small differences PNG's "up" filter
+// leaves, and in runs for flat areas. So the only copies repeat the previous
+// byte (distance 1).
 #include "capture/deflate_runs.h"
 
 #include <libdeflate.h>
@@ -15,26 +14,23 @@
 #include <cstring>
 #include <vector>
 
-
 namespace {
 
-constexpr int symbol_count = 286;   // literals, end of block, length codes
-constexpr int end_of_block = 256;
+constexpr std::size_t symbol_count = 286;   // literals, end of block, length codes
+constexpr std::size_t end_of_block = 256;
 // Deflate allows 15. At 12, the codes of four literals fit in 48 bits, so a
-// 64-bit buffer with up to 7 bits pending takes them in one go; the frames lose
-// under 1% of their compression to it.
+// 64-bit buffer with up to 7 bits pending takes them in one go.
 constexpr std::uint32_t max_code_bits = 12;
 
-// Bits go out least significant first, as deflate packs them. The state lives
-// in locals inside the hot loops: stores through `out` could otherwise alias it.
+// Bits go out least significant first, as deflate packs them.
 struct BitWriter {
     std::uint8_t* out;
     std::uint64_t buffer;
     std::uint32_t count;   // bits pending in `buffer`, at most 7 after a flush
 };
 
-// Stores the whole bytes gathered so far (8 bytes are written: `out` needs them
-// spare) and keeps the odd bits.
+// Stores the whole bytes gathered (writing 8: `out` needs them spare) and keeps
+// the odd bits.
 __attribute__((always_inline)) inline void flush_bits(std::uint8_t*& out, std::uint64_t& buffer, std::uint32_t& count)
 {
     std::uint64_t little = buffer;
@@ -55,6 +51,15 @@ inline void put_bits(BitWriter* writer, std::uint64_t bits, std::uint32_t length
     flush_bits(writer->out, writer->buffer, writer->count);
 }
 
+// Where the first nonzero byte of a nonzero word lies in memory.
+inline std::size_t first_nonzero_byte(std::uint64_t word)
+{
+    if constexpr (std::endian::native == std::endian::big) {
+        return static_cast<std::size_t>(__builtin_clzll(word) / 8);
+    }
+    return static_cast<std::size_t>(__builtin_ctzll(word) / 8);
+}
+
 // How many bytes from `at` on (at most `limit`) equal `value`.
 inline std::size_t run_length(const std::uint8_t* at, std::size_t limit, std::uint8_t value)
 {
@@ -65,10 +70,7 @@ inline std::size_t run_length(const std::uint8_t* at, std::size_t limit, std::ui
         std::memcpy(&word, at + length, 8);
         std::uint64_t differ = word ^ pattern;
         if (differ != 0) {
-            if constexpr (std::endian::native == std::endian::big) {
-                return length + static_cast<std::size_t>(__builtin_clzll(differ) / 8);
-            }
-            return length + static_cast<std::size_t>(__builtin_ctzll(differ) / 8);
+            return length + first_nonzero_byte(differ);
         }
         length += 8;
     }
@@ -78,8 +80,7 @@ inline std::size_t run_length(const std::uint8_t* at, std::size_t limit, std::ui
     return length;
 }
 
-// Sixteen bytes as one vector: the compiler's own SIMD, so that the same code
-// builds for any processor.
+// Sixteen bytes as one vector: the compiler's own SIMD, for any processor.
 typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
 
 inline Bytes16 load16(const std::uint8_t* at)
@@ -87,12 +88,6 @@ inline Bytes16 load16(const std::uint8_t* at)
     Bytes16 bytes;
     std::memcpy(&bytes, at, 16);
     return bytes;
-}
-
-// Whether the three bytes after `at` all repeat it: a run worth a copy.
-inline bool starts_run(const std::uint8_t* at)
-{
-    return at[1] == at[0] && at[2] == at[0] && at[3] == at[0];
 }
 
 // The first of the sixteen positions from `at` on that starts a run, or 16 where
@@ -105,19 +100,12 @@ __attribute__((always_inline)) inline std::size_t first_run_start(const std::uin
     std::uint64_t high;
     std::memcpy(&low, &starts, 8);
     std::memcpy(&high, reinterpret_cast<const char*>(&starts) + 8, 8);
-    if ((low | high) == 0) {
-        return 16;
-    }
-    if constexpr (std::endian::native == std::endian::big) {
-        return static_cast<std::size_t>(low ? __builtin_clzll(low) : 64 + __builtin_clzll(high)) / 8;
-    }
-    return static_cast<std::size_t>(low ? __builtin_ctzll(low) : 64 + __builtin_ctzll(high)) / 8;
+    return low ? first_nonzero_byte(low) : high ? 8 + first_nonzero_byte(high) : 16;
 }
 
-// Walks `raw`, handing each stretch of literals to `literals(from, to)` and each
-// run of at least three bytes that repeat the byte before them to
-// `copies(length)`, in order. Sixteen positions are tested at a time: where none
-// starts such a run, all sixteen bytes are literals.
+// Walks `raw`, handing in order each stretch of literals to `literals(from,
+// to)` and each run of three or more bytes repeating the byte before them to
+// `copies(length)`. Sixteen positions are tested at a time.
 template <typename Literals, typename Copies>
 void scan_runs(const std::uint8_t* raw, std::size_t raw_size, Literals&& literals, Copies&& copies)
 {
@@ -141,7 +129,8 @@ void scan_runs(const std::uint8_t* raw, std::size_t raw_size, Literals&& literal
         }
     }
     while (at + 3 < raw_size) {
-        if (starts_run(raw + at)) {
+        // The three bytes after `at` all repeat it: a run worth a copy.
+        if (raw[at + 1] == raw[at] && raw[at + 2] == raw[at] && raw[at + 3] == raw[at]) {
             take_run(at);
         } else {
             ++at;
@@ -150,8 +139,8 @@ void scan_runs(const std::uint8_t* raw, std::size_t raw_size, Literals&& literal
     literals(literal_start, raw_size);
 }
 
-// Each run becomes copies of at most 258 bytes; a tail of 1 or 2 would be too
-// short for a copy of its own, so the copy before it leaves 3.
+// A run becomes copies of at most 258 bytes; the one before a tail of 1 or 2
+// (too short for a copy) leaves 3.
 template <typename Copy>
 __attribute__((always_inline)) inline void split_run(std::size_t run, Copy&& copy)
 {
@@ -193,19 +182,18 @@ std::array<LengthCode, 259> make_length_codes()
 
 using Lengths = std::array<std::uint8_t, symbol_count>;
 
-// Huffman code lengths for `frequency` (symbols never used get 0), none longer
-// than max_code_bits: where the tree comes out deeper, the counts are halved and
-// the tree built again, which flattens it.
+// Huffman code lengths for `frequency` (unused symbols 0), none longer than
+// max_code_bits: a deeper tree is flattened by halving the counts and rebuilding.
 void huffman_lengths(std::array<std::uint32_t, symbol_count> frequency, Lengths* lengths)
 {
     for (;;) {
         // Leaves sorted by count, then the two-queue construction: the next
         // node is always the smaller of the next leaf and the next inner node.
         std::array<std::uint16_t, symbol_count> leaves{};
-        int used = 0;
-        for (int symbol = 0; symbol < symbol_count; ++symbol) {
-            if (frequency[static_cast<std::size_t>(symbol)] > 0) {
-                leaves[static_cast<std::size_t>(used++)] = static_cast<std::uint16_t>(symbol);
+        std::size_t used = 0;
+        for (std::size_t symbol = 0; symbol < symbol_count; ++symbol) {
+            if (frequency[symbol] > 0) {
+                leaves[used++] = static_cast<std::uint16_t>(symbol);
             }
         }
         std::sort(leaves.begin(), leaves.begin() + used, [&](std::uint16_t a, std::uint16_t b) {
@@ -220,39 +208,32 @@ void huffman_lengths(std::array<std::uint32_t, symbol_count> frequency, Lengths*
         // Nodes 0..used-1 are the leaves in sorted order, the rest inner nodes.
         std::array<std::uint64_t, 2 * symbol_count> weight{};
         std::array<std::uint16_t, 2 * symbol_count> parent{};
-        for (int i = 0; i < used; ++i) {
-            weight[static_cast<std::size_t>(i)] = frequency[leaves[static_cast<std::size_t>(i)]];
+        for (std::size_t i = 0; i < used; ++i) {
+            weight[i] = frequency[leaves[i]];
         }
-        int next_leaf = 0;
-        int next_inner = used;
-        int made = used;
+        std::size_t next_leaf = 0;
+        std::size_t next_inner = used;
+        std::size_t made = used;
         auto take_smallest = [&]() {
-            if (next_leaf < used && (next_inner >= made || weight[static_cast<std::size_t>(next_leaf)] <=
-                                                               weight[static_cast<std::size_t>(next_inner)])) {
-                return next_leaf++;
-            }
-            return next_inner++;
+            const bool leaf = next_leaf < used && (next_inner >= made || weight[next_leaf] <= weight[next_inner]);
+            return leaf ? next_leaf++ : next_inner++;
         };
-        while (made < 2 * used - 1) {
-            int a = take_smallest();
-            int b = take_smallest();
-            weight[static_cast<std::size_t>(made)] =
-                weight[static_cast<std::size_t>(a)] + weight[static_cast<std::size_t>(b)];
-            parent[static_cast<std::size_t>(a)] = static_cast<std::uint16_t>(made);
-            parent[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(made);
-            ++made;
+        for (; made < 2 * used - 1; ++made) {
+            const std::size_t a = take_smallest();
+            const std::size_t b = take_smallest();
+            weight[made] = weight[a] + weight[b];
+            parent[a] = parent[b] = static_cast<std::uint16_t>(made);
         }
 
         // Depths, from the root (the last node made) down.
         std::array<std::uint8_t, 2 * symbol_count> depth{};
         std::uint32_t deepest = 0;
-        for (int node = made - 2; node >= 0; --node) {
-            depth[static_cast<std::size_t>(node)] = static_cast<std::uint8_t>(
-                depth[parent[static_cast<std::size_t>(node)]] + 1);
+        for (std::size_t node = made - 1; node-- > 0;) {
+            depth[node] = static_cast<std::uint8_t>(depth[parent[node]] + 1);
         }
-        for (int i = 0; i < used; ++i) {
-            (*lengths)[leaves[static_cast<std::size_t>(i)]] = depth[static_cast<std::size_t>(i)];
-            deepest = std::max<std::uint32_t>(deepest, depth[static_cast<std::size_t>(i)]);
+        for (std::size_t i = 0; i < used; ++i) {
+            (*lengths)[leaves[i]] = depth[i];
+            deepest = std::max<std::uint32_t>(deepest, depth[i]);
         }
         if (deepest <= max_code_bits) {
             return;
@@ -263,8 +244,7 @@ void huffman_lengths(std::array<std::uint32_t, symbol_count> frequency, Lengths*
     }
 }
 
-// Deflate's canonical codes for `lengths`, bit-reversed so that they go into
-// the least-significant-bit-first stream as they are.
+// Deflate's canonical codes for `lengths`, bit-reversed for the stream.
 void canonical_codes(const Lengths& lengths, std::array<std::uint16_t, symbol_count>* codes)
 {
     std::array<std::uint32_t, max_code_bits + 1> per_length{};
@@ -278,27 +258,25 @@ void canonical_codes(const Lengths& lengths, std::array<std::uint16_t, symbol_co
         code = (code + per_length[bits - 1]) << 1;
         next[bits] = code;
     }
-    for (int symbol = 0; symbol < symbol_count; ++symbol) {
-        std::uint32_t length = lengths[static_cast<std::size_t>(symbol)];
+    for (std::size_t symbol = 0; symbol < symbol_count; ++symbol) {
+        std::uint32_t length = lengths[symbol];
         std::uint32_t value = length ? next[length]++ : 0;
         std::uint32_t reversed = 0;
         for (std::uint32_t i = 0; i < length; ++i) {
             reversed = (reversed << 1) | ((value >> i) & 1);
         }
-        (*codes)[static_cast<std::size_t>(symbol)] = static_cast<std::uint16_t>(reversed);
+        (*codes)[symbol] = static_cast<std::uint16_t>(reversed);
     }
 }
 
-// Symbol counts from every eighth row: enough for a code within 0.1% of one
-// made from every row, at an eighth of the cost. Every symbol is counted once
-// more, so that each gets a code.
+// Symbol counts from every eighth row, at an eighth of the cost of all rows.
+// Every symbol is counted once more, so that each gets a code.
 std::array<std::uint32_t, symbol_count> sample_frequencies(std::size_t row_bytes, std::size_t rows,
                                                            RowFiller fill, const void* context,
                                                            std::uint8_t* row,
                                                            const std::array<LengthCode, 259>& length_codes)
 {
-    // Four tables taken in turn, so that equal bytes close together do not wait
-    // on each other's counts.
+    // Four tables in turn, so equal bytes close together do not wait on each other.
     std::array<std::array<std::uint32_t, 256>, 4> counts{};
     std::array<std::uint32_t, symbol_count> frequency{};
     for (std::size_t index = 0; index < rows; index += 8) {
@@ -324,9 +302,8 @@ std::array<std::uint32_t, symbol_count> sample_frequencies(std::size_t row_bytes
     return frequency;
 }
 
-// The block header: final block, dynamic codes, then the code lengths of all
-// 286 literal/length symbols and of the one distance code, under a code-length
-// code that gives each length 0..15 a 4-bit code (its own value, reversed).
+// The block header: the code lengths of all 286 literal/length symbols and the
+// one distance code, each length 0..15 coded as its own 4 bits, reversed.
 void put_block_header(BitWriter* writer, const Lengths& lengths)
 {
     put_bits(writer, 0x5, 3);                  // final block, dynamic codes
@@ -350,12 +327,10 @@ void put_block_header(BitWriter* writer, const Lengths& lengths)
     put_code_length(1);
 }
 
-// The block's body: each run of at least three bytes that repeat the byte
-// before them becomes copies, every other byte a literal. Sixteen positions are
-// tested at a time; where none starts a run, the sixteen literals go out four at
-// a time. Codes (`literal`, `copy`) hold their length in the top eight bits;
-// `pairs` holds two literals' codes, indexed by both bytes, the first in the low
-// eight bits.
+// The block's body: stretches of literals go out four at a time (two table
+// loads), runs as copies. Codes (`literal`, `copy`) hold their length in the
+// top eight bits; `pairs` holds two literals' codes, indexed by both bytes, the
+// first in the low eight bits.
 BitWriter put_runs_and_literals(const std::uint8_t* raw, std::size_t raw_size,
                                 const std::uint32_t* pairs, const std::array<std::uint32_t, 256>& literal,
                                 const std::array<std::uint32_t, 259>& copy, BitWriter writer)
@@ -369,51 +344,25 @@ BitWriter put_runs_and_literals(const std::uint8_t* raw, std::size_t raw_size,
         count += length;
         flush_bits(out, buffer, count);
     };
-    // Four literals are at most 48 bits: with 7 pending they still fit.
-    auto put_four = [&](const std::uint8_t* at) __attribute__((always_inline)) {
-        const std::uint32_t first = pairs[at[0] | (at[1] << 8)];
-        const std::uint32_t second = pairs[at[2] | (at[3] << 8)];
-        put((first & 0xFFFFFF) | (static_cast<std::uint64_t>(second & 0xFFFFFF) << (first >> 24)),
-            (first >> 24) + (second >> 24));
-    };
-    auto put_literals = [&](std::size_t from, std::size_t to) __attribute__((always_inline)) {
-        for (; from + 4 <= to; from += 4) {
-            put_four(raw + from);
-        }
-        for (; from < to; ++from) {
-            put(literal[raw[from]] & 0xFFFFFF, literal[raw[from]] >> 24);
-        }
-    };
-    auto put_run = [&](std::size_t first) __attribute__((always_inline)) {
-        // Byte `first` is a literal; the bytes after it that repeat it are copied.
-        put(literal[raw[first]] & 0xFFFFFF, literal[raw[first]] >> 24);
-        std::size_t run = run_length(raw + first + 1, raw_size - first - 1, raw[first]);
-        split_run(run, [&](std::size_t length) __attribute__((always_inline)) { put(copy[length] & 0xFFFFFF, copy[length] >> 24); });
-        return first + 1 + run;
-    };
-
-    std::size_t at = 0;
-    while (at + 19 <= raw_size) {
-        const std::size_t first = first_run_start(raw + at);
-        if (first == 16) {
-            put_four(raw + at);
-            put_four(raw + at + 4);
-            put_four(raw + at + 8);
-            put_four(raw + at + 12);
-            at += 16;
-        } else {
-            put_literals(at, at + first);
-            at = put_run(at + first);
-        }
-    }
-    while (at < raw_size) {
-        if (at + 3 < raw_size && starts_run(raw + at)) {
-            at = put_run(at);
-        } else {
-            put_literals(at, at + 1);
-            ++at;
-        }
-    }
+    scan_runs(
+        raw, raw_size,
+        [&](std::size_t from, std::size_t to) __attribute__((always_inline)) {
+            // Four literals are at most 48 bits: with 7 pending they still fit.
+            for (; from + 4 <= to; from += 4) {
+                const std::uint32_t first = pairs[raw[from] | (raw[from + 1] << 8)];
+                const std::uint32_t second = pairs[raw[from + 2] | (raw[from + 3] << 8)];
+                put((first & 0xFFFFFF) | (static_cast<std::uint64_t>(second & 0xFFFFFF) << (first >> 24)),
+                    (first >> 24) + (second >> 24));
+            }
+            for (; from < to; ++from) {
+                put(literal[raw[from]] & 0xFFFFFF, literal[raw[from]] >> 24);
+            }
+        },
+        [&](std::size_t run) __attribute__((always_inline)) {
+            split_run(run, [&](std::size_t length) __attribute__((always_inline)) {
+                put(copy[length] & 0xFFFFFF, copy[length] >> 24);
+            });
+        });
     return BitWriter{out, buffer, count};
 }
 
@@ -421,8 +370,8 @@ BitWriter put_runs_and_literals(const std::uint8_t* raw, std::size_t raw_size,
 
 std::size_t deflate_rows_bound(std::size_t row_bytes, std::size_t rows)
 {
-    // Literals take at most 12 bits a byte and copies less; the header is under
-    // 160 bytes, then the checksum and the 8 bytes each store may touch.
+    // At most 12 bits a byte, a header under 160 bytes, the checksum, and the 8
+    // bytes a store may touch.
     return 2 + (row_bytes * rows + 1) / 2 * 3 + 160 + 4 + 8;
 }
 
@@ -430,8 +379,7 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill
                          const void* context, std::uint8_t* out)
 {
     static const std::array<LengthCode, 259> length_codes = make_length_codes();
-    // One row at a time, so that it is coded while it is still in the cache;
-    // 16 bytes spare for fillers that store whole vectors.
+    // One row at a time, coded while it is in the cache; 16 bytes spare.
     thread_local std::vector<std::uint8_t> row;
     row.resize(row_bytes + 16);
 
@@ -441,9 +389,8 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill
                     &lengths);
     canonical_codes(lengths, &codes);
 
-    // Two literals at a time: the table is indexed by the pair's bytes (the
-    // first in the low eight bits) and holds both codes, the first in the low
-    // bits, with their total length in the top eight.
+    // Two literals' codes by both bytes (the first in the low bits of both),
+    // their total length in the top eight.
     thread_local std::vector<std::uint32_t> pairs(65536);
     for (std::uint32_t second = 0; second < 256; ++second) {
         const std::uint32_t second_code = codes[second];
@@ -454,8 +401,8 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill
                          ((lengths[first] + second_length) << 24);
         }
     }
-    // Single literals, and each copy length's symbol, extra bits and the
-    // distance code's single 0 bit, as one code with its length in the top bits.
+    // Single literals; each copy length's symbol, extra bits and the distance
+    // code's 0 bit as one code. Lengths in the top bits.
     std::array<std::uint32_t, 256> literal_bits{};
     for (std::size_t value = 0; value < 256; ++value) {
         literal_bits[value] = codes[value] | (std::uint32_t{lengths[value]} << 24);
@@ -473,8 +420,7 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill
     BitWriter writer{out + 2, 0, 0};
     put_block_header(&writer, lengths);
 
-    // Runs end with their row: a row starts with its filter byte, which rarely
-    // repeats the byte before it.
+    // Runs end with their row: a filter byte rarely repeats the byte before it.
     std::uint32_t adler = 1;
     for (std::size_t index = 0; index < rows; ++index) {
         fill(context, index, row.data());
@@ -484,8 +430,7 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill
     }
     put_bits(&writer, codes[end_of_block], lengths[end_of_block]);
 
-    // Pad to a whole byte, then the Adler-32 of all rows, most significant
-    // byte first.
+    // Pad to a whole byte, then the Adler-32, most significant byte first.
     put_bits(&writer, 0, (8 - writer.count % 8) % 8);
     writer.out[0] = static_cast<std::uint8_t>(adler >> 24);
     writer.out[1] = static_cast<std::uint8_t>(adler >> 16);

@@ -11,11 +11,10 @@ using RowFiller = void (*)(const void* context, std::size_t index, std::uint8_t*
 // The most bytes deflate_rows() writes for `rows` rows of `row_bytes` bytes.
 std::size_t deflate_rows_bound(std::size_t row_bytes, std::size_t rows);
 
-// A zlib stream of `rows` rows of `row_bytes` bytes each (PNG rows, say), made
-// by `fill` with `context`, in one deflate block: runs of a repeated byte
-// become copies, everything else literals under a Huffman code made for this
-// data. Every eighth row is asked for twice (first to choose the code), so
-// `fill` must give the same bytes each time. Writes at most
-// deflate_rows_bound() bytes to `out` and returns how many.
+// A zlib stream, in one deflate block, of `rows` rows of `row_bytes` bytes
+// made by `fill` with `context`: runs of a repeated byte become copies, the
+// rest literals under a Huffman code made for this data. Every eighth row is
+// asked for twice, so `fill` must give the same bytes each time. Writes at
+// most deflate_rows_bound() bytes to `out` and returns how many.
 std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill,
                          const void* context, std::uint8_t* out);

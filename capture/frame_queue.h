@@ -18,20 +18,18 @@ struct FrameSlot {
     std::uint64_t sequence = 0;   // its place in the order frames were queued
 };
 
-// What a thread does with a frame it takes. `write` puts the frame out: a
-// stream's writer writes it and leaves `pending` alone; a PNG writer writes and
-// closes its file under a temporary name in `pending`, which the queue renames
-// into place once every frame queued before it is in place. Each thread has its
-// own writer (its own buffers in `context`).
+// How a thread puts out a frame it takes: a stream's writer writes it; a PNG
+// writer writes and closes its file under a temporary name in `pending`, which
+// the queue renames into place after every frame queued before it. Each
+// thread has its own (its own buffers in `context`).
 struct FrameWriter {
     Outcome (*write)(void* context, const FrameSlot& slot, OutputFile* pending, std::string* error);
     void* context;
 };
 
 // Shared by the renderer, which queues frames, and the threads that write them.
-// Whatever the order the writers finish in, frames are put in place in the
-// order they were queued, so what is on disk after a failure or an interrupt is
-// always the first N frames of the selection, without gaps.
+// Frames go in place in the order queued, whatever the order they are written
+// in, so after a failure or an interrupt the first N frames are on disk.
 struct FrameQueue {
     std::mutex lock;
     std::condition_variable changed;
@@ -59,10 +57,9 @@ struct FrameQueue {
 // Gives `queue` `count` free slots of `bytes` bytes each. May throw bad_alloc.
 void queue_init(FrameQueue* queue, int count, std::size_t bytes);
 
-// A slot to read the next frame into; null once a write has failed or the
-// queue is stopped (or an interrupt came). While every slot waits to be
-// written, `self` (when not null) writes the oldest itself; otherwise this
-// waits for a writer.
+// A slot to read the next frame into; null after a failed write or an
+// interrupt. While every slot waits, `self` (when not null) writes the oldest
+// itself; otherwise this waits for a writer.
 FrameSlot* queue_free_slot(FrameQueue* queue, FrameWriter* self);
 
 // Hands a slot filled with `frame` to the writers.
@@ -71,12 +68,11 @@ void queue_push(FrameQueue* queue, FrameSlot* slot, std::int32_t frame);
 // The renderer has queued its last frame.
 void queue_end(FrameQueue* queue);
 
-// The one way a frame is taken: takes the oldest queued frame and writes it
-// with `writer` (or only hands its slot back, after a failure). With `wait`, it
-// waits for a frame while more may come. False when there was nothing to take:
-// the queue is empty (and, with `wait`, ended) or stopped.
+// The one way a frame is taken: writes the oldest queued frame with `writer`
+// (after a failure, only hands its slot back). With `wait`, waits while more
+// may come. False when there was nothing to take, or the queue is stopped.
 bool queue_write_next(FrameQueue* queue, FrameWriter* writer, bool wait);
 
-// After an interrupt: nothing more is written or put in place; frames written
-// but not yet in place are dropped. Returns the last frame in place (0: none).
+// After an interrupt: nothing more is written or put in place, and frames not
+// yet in place are dropped. Returns the last frame in place (0: none).
 std::int32_t queue_stop(FrameQueue* queue);

@@ -10,17 +10,12 @@
 // frame_seek.cpp for why one is enough).
 constexpr std::int32_t seek_lead_in_frames = 1;
 
-// Whether a capture of `selected` (sorted, non-overlapping ranges) draws frame
-// `frame`: with `seek`, a selected frame or one of the seek_lead_in_frames
-// before one; without it, every frame up to the last selected one. The frames
-// it does not draw it passes over with skip_next_frame.
-bool capture_draws_frame(const std::vector<FrameRange>& selected, bool seek, std::int32_t frame);
-
-// How many frames capture_draws_frame draws of 1 to the last selected frame.
+// How many of frames 1 to the last selected one a capture of `selected` (sorted,
+// non-overlapping ranges) draws: with `seek`, the selected frames and the
+// seek_lead_in_frames before each; without it, all of them.
 std::int32_t capture_drawn_frame_count(const std::vector<FrameRange>& selected, bool seek);
 
-// Brings the demo, which has drawn or passed over frames 1 to `frame` - 1, through
-// frame `frame`: draw_next_frame when capture_draws_frame says so, otherwise
-// skip_next_frame. Returns whether it drew. Presents nothing. quorvex-capture
-// steps through its frames with it, and the seek test checks it.
+// Brings the demo, which has drawn or passed over frames 1 to `frame` - 1,
+// through `frame`: draw_next_frame where a capture draws it, otherwise
+// skip_next_frame. Returns whether it drew. Presents nothing.
 bool advance_capture_frame(const std::vector<FrameRange>& selected, bool seek, std::int32_t frame);

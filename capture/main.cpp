@@ -14,15 +14,20 @@
 #include "capture/output_file.h"
 #include "capture/signals.h"
 
-// --help and --version go to standard output; a failed write there (a full disk,
-// a closed pipe) is an error like any other.
+// Standard output was closed when the process started: what goes there is lost.
 static bool stdout_was_closed = false;
 
+static int stdout_closed()
+{
+    std::fprintf(stderr, "quorvex-capture: cannot write to standard output: Bad file descriptor\n");
+    return 1;
+}
+
+// --help and --version: a failed write (a full disk, a closed pipe) is an error.
 static int print_to_stdout(const std::string& text)
 {
     if (stdout_was_closed) {
-        std::fprintf(stderr, "quorvex-capture: cannot write to standard output: Bad file descriptor\n");
-        return 1;
+        return stdout_closed();
     }
     if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "quorvex-capture: cannot write to standard output: %s\n", std::strerror(errno));
@@ -31,9 +36,8 @@ static int print_to_stdout(const std::string& text)
     return 0;
 }
 
-// A process started with standard input, output or error closed would hand
-// that number to the first file it opens, and whatever a library prints to
-// stderr would land in the video. Each closed one gets /dev/null instead.
+// A closed standard descriptor's number would go to the first file opened, and
+// what a library prints to stderr would land in the video: /dev/null instead.
 static void fill_closed_standard_descriptors()
 {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
@@ -67,15 +71,13 @@ static int run(int argc, char** argv)
     case args_run:
         break;
     }
-    // Standard output stands in for a closed one only to keep other files off
-    // its number: a stream asked for there would go nowhere.
+    // /dev/null stands in for a closed standard output only to keep other
+    // files off its number: a stream asked for there would go nowhere.
     if (options.output == capture_output_y4m && options.y4m_path == "-" && stdout_was_closed) {
-        std::fprintf(stderr, "quorvex-capture: cannot write to standard output: Bad file descriptor\n");
-        return 1;
+        return stdout_closed();
     }
-    // A plain return, not the platform's exit: that shuts SDL down and unloads
-    // the GL driver, whose leftovers would then look like this program's leaks,
-    // and an offscreen surface has no display mode to hand back.
+    // A plain return, not the platform's exit: that unloads the GL driver, whose
+    // leftovers would then look like this program's leaks.
     install_interrupt_handlers();
     return run_capture(options);
 }
@@ -84,9 +86,8 @@ int main(int argc, char** argv)
 {
     stdout_was_closed = fcntl(STDOUT_FILENO, F_GETFD) < 0;
     fill_closed_standard_descriptors();
-    // Failures deeper down are reported where they happen; this catches what
-    // is left (an allocation under a tight address-space limit), so that even
-    // then the tool ends with one line, status 1 and no temporary file.
+    // What deeper code does not catch (an allocation under a tight address-space
+    // limit) still ends with one line, status 1 and no temporary file.
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {

@@ -42,9 +42,8 @@ static const mode_t process_umask = [] {
     return mask;
 }();
 
-// Temporaries on disk, so that an interrupt can remove them from the main
-// thread whatever the thread writing one is doing. Each is entered before it
-// is created, so none can appear unseen.
+// Temporaries on disk, for an interrupt to remove from the main thread. Each is
+// entered before it is created, so none can appear unseen.
 namespace {
 struct Temporary {
     std::uint64_t id;
@@ -80,8 +79,7 @@ static void forget_temporary(std::uint64_t id)
 void remove_all_temporaries()
 {
     // A creation in flight may land after a first pass: look again until every
-    // entry has settled, but not for long, since the thread creating it may be
-    // one the busy cores leave no time.
+    // entry has settled, but not for long (busy cores may leave it no time).
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
     for (;;) {
         bool in_flight = false;
@@ -134,9 +132,8 @@ static Outcome create_temporary(const std::string& dir, OutputFile* file)
     return Outcome::ok;
 }
 
-// The replacement of an existing file gets its mode, and its owner and group
-// where this process may give them (changing the owner takes privilege; the
-// group, membership). Set-id bits are kept only when the owner is.
+// A replacement gets the old file's mode, owner and group where this process
+// may give them; set-id bits only when the owner is kept.
 static void take_over_attributes(int fd, const struct stat& old)
 {
     bool owner_kept = fchown(fd, old.st_uid, old.st_gid) == 0;
@@ -146,9 +143,8 @@ static void take_over_attributes(int fd, const struct stat& old)
     fchmod(fd, old.st_mode & (owner_kept ? 07777 : 0777));
 }
 
-// The descriptor a name stands for when it is one of this process's own:
-// /dev/stdout, /dev/fd/N, /proc/self/fd/N and the like are symbolic links on
-// /proc into the descriptor table. -1 when `link` is not one of them.
+// The descriptor `link` stands for when it is a link on /proc into this
+// process's descriptor table (/dev/stdout, /dev/fd/N, /proc/self/fd/N); -1 if not.
 static int own_descriptor(const std::string& link)
 {
     const std::string name = fs::path(link).filename().string();
@@ -174,10 +170,9 @@ static bool on_proc(const struct stat& found)
     return found.st_dev == proc_device;
 }
 
-// Whether the kernel follows the link `link_stat` in `dir` for this process:
-// in a sticky folder that others may write to, only a link owned by this
-// process's user or by the folder's owner, so that a link planted there by
-// someone else cannot send the output to a file of ours.
+// Whether the kernel follows the link `link_stat` in `dir` for this process: in
+// a sticky folder others may write to, only a link owned by this process's user
+// or the folder's owner, so a link planted there cannot redirect our output.
 static bool may_follow(const std::string& dir, const struct stat& link_stat)
 {
     struct stat folder {};
@@ -246,39 +241,48 @@ static bool follow_links(const std::string& given, Destination* out, std::string
     return false;
 }
 
+// The message for a failed open, write or close, from errno.
+static std::string write_failure(const OutputFile& file)
+{
+    if (file.is_stdout) {
+        int code = errno;
+        return std::string("cannot write to standard output: ") + std::strerror(code);
+    }
+    return failure("cannot write", file.path);
+}
+
+static Outcome take_descriptor(int fd, bool owned, OutputFile* file)
+{
+    struct stat found {};
+    fstat(fd, &found);
+    file->fd = fd;
+    file->owned = owned;
+    file->regular = S_ISREG(found.st_mode);
+    return Outcome::ok;
+}
+
 // A descriptor this process was given, written as "-" is: not closed, not renamed.
 static Outcome use_descriptor(int fd, OutputFile* file, std::string* error)
 {
     int flags = fcntl(fd, F_GETFL);
     if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
         errno = EBADF;
-        *error = file->is_stdout ? std::string("cannot write to standard output: ") + std::strerror(errno)
-                                 : failure("cannot write", file->path);
+        *error = write_failure(*file);
         return Outcome::failed;
     }
-    struct stat found {};
-    fstat(fd, &found);
-    file->fd = fd;
-    file->regular = S_ISREG(found.st_mode);
-    file->owned = false;
-    return Outcome::ok;
+    return take_descriptor(fd, false, file);
 }
 
-// A device, a FIFO or another process's descriptor, written in place. Opening a
-// FIFO for writing blocks until a reader opens it; a non-blocking open that is
-// retried gives way to an interrupt instead.
+// A device, a FIFO or another process's descriptor, written in place. A FIFO's
+// open blocks until a reader comes; a non-blocking one, retried, gives way to
+// an interrupt instead.
 static Outcome open_in_place(const std::string& path, bool fifo, OutputFile* file, std::string* error)
 {
     for (;;) {
         int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd >= 0) {
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            struct stat found {};
-            fstat(fd, &found);
-            file->fd = fd;
-            file->owned = true;
-            file->regular = S_ISREG(found.st_mode);
-            return Outcome::ok;
+            return take_descriptor(fd, true, file);
         }
         if ((errno == ENXIO && fifo) || errno == EINTR) {
             if (interrupted_by() != 0) {
@@ -292,9 +296,8 @@ static Outcome open_in_place(const std::string& path, bool fifo, OutputFile* fil
     }
 }
 
-// A socket cannot be opened by name, but one of this process's own descriptors
-// may be that socket (standard output under a service manager, say). Every
-// open descriptor is looked at, however high its number.
+// A socket cannot be opened by name, but one of this process's descriptors, of
+// any number, may be that socket (standard output under a service manager).
 static int descriptor_for_socket(const struct stat& socket)
 {
     std::error_code code;
@@ -323,14 +326,12 @@ static Outcome refuse_terminal(OutputFile* file, std::string* error)
     return Outcome::failed;
 }
 
-// An existing regular file: replaced through a temporary, or written in place
-// when it has other names (a renamed replacement would leave them on the old
-// data).
+// A regular file, or none yet: replaced through a temporary, or written in
+// place when it has other names (a replacement would leave them on the old data).
 static Outcome open_regular(const Destination& destination, OutputFile* file, std::string* error)
 {
     const struct stat& old = destination.stat;
-    // Replacing a file is writing it: one this process may not write is
-    // refused, as a shell's redirection or cp refuses it.
+    // Replacing a file is writing it: one this process may not write is refused.
     if (destination.exists && faccessat(AT_FDCWD, destination.path.c_str(), W_OK, AT_EACCESS) != 0) {
         *error = failure("cannot write", file->path);
         return Outcome::failed;
@@ -360,25 +361,19 @@ static Outcome open_regular(const Destination& destination, OutputFile* file, st
         return Outcome::failed;
     }
     error->clear();
-    file->fd = fd;
     file->empty_on_failure = true;
-    file->owned = true;
-    file->regular = true;
-    return Outcome::ok;
+    return take_descriptor(fd, true, file);
 }
 
 Outcome output_open(const std::string& path, OutputFile* file, std::string* error)
 {
     *file = OutputFile{};
     file->path = path;
-    if (path == "-") {
-        file->is_stdout = true;
-        Outcome used = use_descriptor(STDOUT_FILENO, file, error);
-        return used == Outcome::ok ? refuse_terminal(file, error) : used;
-    }
-
+    file->is_stdout = path == "-";
     Destination destination;
-    if (!follow_links(path, &destination, error)) {
+    if (file->is_stdout) {
+        destination.descriptor = STDOUT_FILENO;
+    } else if (!follow_links(path, &destination, error)) {
         return Outcome::failed;
     }
     file->final_path = destination.path;
@@ -409,22 +404,11 @@ Outcome output_open(const std::string& path, OutputFile* file, std::string* erro
     return opened == Outcome::ok ? refuse_terminal(file, error) : opened;
 }
 
-// The message for a failed write or close, from errno.
-static std::string write_failure(const OutputFile& file)
-{
-    if (file.is_stdout) {
-        int code = errno;
-        return std::string("cannot write to standard output: ") + std::strerror(code);
-    }
-    return failure("cannot write", file.path);
-}
-
 Outcome output_write(OutputFile* file, const void* data, std::size_t size, std::string* error)
 {
-    // A regular file takes large pieces (a slow disk still returns between
-    // them). Anything else may be a pipe whose reader has stopped reading: it
-    // is written only once it has room, a page at a time, which a pipe with
-    // room takes without blocking.
+    // A regular file takes large pieces. Anything else may be a pipe whose
+    // reader has stopped: it is written a page at a time once it has room,
+    // which never blocks.
     const std::size_t piece = file->regular ? std::size_t{1} << 18 : 4096;
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
@@ -459,9 +443,8 @@ Outcome output_close(OutputFile* file, std::string* error)
         file->fd = -1;
         return Outcome::ok;
     }
-    // Some file systems report a full disk only when the data is flushed at
-    // close. The descriptor is gone after close whatever it returns, so a file
-    // written in place is emptied by name.
+    // Some file systems report a full disk only at close, after which the
+    // descriptor is gone: a file written in place is emptied by name.
     const int fd = file->fd;
     file->fd = -1;
     if (close(fd) != 0) {
@@ -530,8 +513,7 @@ static std::vector<std::string> created_dirs;
 
 bool prepare_output_dir(const std::string& dir, const std::string& first_file, std::string* error)
 {
-    // Each missing folder on the way is made and remembered, so that a failure
-    // later takes away exactly what this run made.
+    // Each folder made is remembered, so that a failure takes away exactly those.
     std::error_code code;
     fs::path made;
     for (const fs::path& part : fs::path(dir).lexically_normal()) {
@@ -540,16 +522,18 @@ bool prepare_output_dir(const std::string& dir, const std::string& first_file, s
             continue;
         }
         if (!fs::create_directory(made, code)) {
-            errno = fs::exists(made) ? ENOTDIR : code.value();
+            // What is there may itself be unreadable (a loop of links): say why.
+            const int reason = code.value();
+            const bool there = fs::exists(made, code);
+            errno = there ? ENOTDIR : code ? code.value() : reason;
             *error = failure("cannot create output directory", dir);
             remove_created_dirs();
             return false;
         }
         created_dirs.push_back(made.string());
     }
-    // Permission bits say little (the super-user ignores them; a read-only mount
-    // does not show in them), so try what the capture will do: create a file.
-    // A folder that takes no new file still takes the frame already there, in place.
+    // Permission bits say little (root, read-only mounts), so try what the
+    // capture will do: create a file, or else write the first frame in place.
     OutputFile probe;
     if (create_temporary(made.empty() ? "." : made.string(), &probe) != Outcome::ok &&
         faccessat(AT_FDCWD, first_file.c_str(), W_OK, AT_EACCESS) != 0) {

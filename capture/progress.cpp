@@ -44,13 +44,7 @@ std::string format_summary(std::int32_t rendered, std::int32_t written,
     double rate = elapsed_seconds > 0.0 ? rendered / elapsed_seconds : 0.0;
     std::snprintf(text, sizeof text, "%d frame%s rendered in %.1f s (%.1f fps), ", rendered,
                   rendered == 1 ? "" : "s", elapsed_seconds, rate);
-    std::string summary = text;
-    if (written == 0) {
-        summary += "none written";
-        return summary;
-    }
-    std::snprintf(text, sizeof text, "%d written to ", written);
-    summary += text;
-    summary += destination;
-    return summary;
+    const std::string summary = text;
+    return written == 0 ? summary + "none written"
+                        : summary + std::to_string(written) + " written to " + destination;
 }

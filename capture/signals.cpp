@@ -7,11 +7,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
-
-#include <atomic>
 
 // Set from a signal handler and read by every thread: it must be lock-free to
 // be touched from a handler at all.
@@ -43,11 +42,9 @@ void defer_interrupts()
 
 void install_interrupt_handlers()
 {
-    // No SA_RESTART would not be enough on its own: a process-directed signal
-    // reaches one thread, not the one that may be blocked. Instead no step of
-    // the capture blocks for long (opening a FIFO, writing to a pipe, waiting
-    // for a buffer all wake at least every 50 ms to look at the flag), and
-    // library calls may restart as they expect.
+    // A process-directed signal reaches one thread, not the one that may be
+    // blocked, so EINTR cannot be relied on: no step of the capture blocks for
+    // more than 50 ms without a look at the flag, and library calls may restart.
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
@@ -97,12 +94,11 @@ int interrupted_by()
     return first_signal.load();
 }
 
-// A process is gone, and its parent told, only once every one of its threads
-// has run to its end. A thread at low priority (the PNG writer at idle
-// priority, the GL driver's shader-cache thread at nice 19) may wait seconds
-// for a turn beside busy cores; back at normal priority each ends at once.
-// Raising a priority takes privilege (root, CAP_SYS_NICE or RLIMIT_NICE 20):
-// without it the calls fail and change nothing.
+// A process is gone, and its parent told, only once every thread has ended. A
+// thread at low priority (the PNG writer, the GL driver's shader-cache thread
+// at nice 19) may wait seconds for a turn beside busy cores; back at normal
+// priority each ends at once. Without the privilege to raise a priority the
+// calls change nothing.
 static void restore_thread_priorities()
 {
     DIR* tasks = opendir("/proc/self/task");

@@ -8,8 +8,7 @@
 static StartupError first;
 
 // Replaces the SDL platform's box at link time: a headless tool has nobody to
-// show a box to, and the demo's texts (and the teardown's follow-up boxes) would
-// say nothing about this program. The capture reports the first one itself.
+// show it to. The capture reports the first one itself.
 void platform_message_box(const char* text, const char*)
 {
     // A driver that offers no display modes gets a window instead of the full

@@ -10,7 +10,6 @@ struct StartupError {
     std::string text;      // the box text, as the demo shows it
 };
 
-// The first box raised since the process began; `raised` is false while none
-// has been. The capture links its own platform_message_box, which shows
-// nothing and records here instead.
+// The first box raised since the process began (the capture's own
+// platform_message_box shows nothing and records here).
 const StartupError& first_startup_error();

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-
 std::string y4m_stream_header(int width, int height, int fps_numerator, int fps_denominator)
 {
     char header[128];
@@ -18,9 +17,9 @@ std::size_t y4m_frame_size(int width, int height)
     return luma + luma / 2;
 }
 
-// BT.601 in limited range, the coefficients scaled by 32768:
-// Y = 16 + (65.481 R + 128.553 G + 24.966 B) / 255. The chroma rows sum to zero, so greys get exactly 128; they are applied to the sum of a
-// 2x2 block, hence two more bits to shift out.
+// BT.601 in limited range, scaled by 32768: Y = 16 + (65.481 R + 128.553 G +
+// 24.966 B) / 255. The chroma rows sum to zero, so greys get exactly 128; they
+// apply to the sum of a 2x2 block, hence two more bits to shift out.
 static constexpr int y_r = 8414, y_g = 16519, y_b = 3208;
 static constexpr int cb_r = -4857, cb_g = -9535, cb_b = 14392;
 static constexpr int cr_r = 14392, cr_g = -12052, cr_b = -2340;
@@ -46,7 +45,6 @@ static void convert_block(const std::uint8_t* a, const std::uint8_t* b, std::uin
     *cb = static_cast<std::uint8_t>((cb_r * r + cb_g * g + cb_b * bl + chroma_offset) >> 17);
     *cr = static_cast<std::uint8_t>((cr_r * r + cr_g * g + cr_b * bl + chroma_offset) >> 17);
 }
-
 
 void rgba_to_yuv420(const std::uint8_t* rgba, int width, int height, std::uint8_t* yuv)
 {

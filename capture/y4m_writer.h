@@ -5,10 +5,8 @@
 #include <cstdint>
 #include <string>
 
-// The stream header line: size, `fps_numerator`:`fps_denominator` frames per
-// second, progressive, square pixels, 4:2:0 with JPEG chroma siting (each
-// chroma sample centred on its 2x2 luma block), tagged as limited range for
-// readers that look. Ends in "\n".
+// The stream header line: size, rate, progressive, square pixels, 4:2:0 with
+// each chroma sample centred on its 2x2 luma block, limited range.
 std::string y4m_stream_header(int width, int height, int fps_numerator, int fps_denominator);
 
 // The line in front of every frame's planes.
@@ -17,9 +15,8 @@ constexpr char y4m_frame_header[] = "FRAME\n";
 // Bytes of one 4:2:0 frame: the full-size Y plane and two quarter-size chroma planes.
 std::size_t y4m_frame_size(int width, int height);
 
-// Converts `rgba` (four bytes a pixel, red first, bottom row first as the GL
-// reads a frame back; width and height even) to planar Y, Cb, Cr, top row first,
-// with the BT.601 matrix in limited range (Y 16..235, Cb and Cr 16..240); each
-// chroma sample is taken from the mean of its 2x2 block. Writes
+// Converts `rgba` (four bytes a pixel, bottom row first as the GL reads it
+// back; width and height even) to planar Y, Cb, Cr, top row first, BT.601 in
+// limited range, each chroma sample from the mean of its 2x2 block. Writes
 // y4m_frame_size(width, height) bytes to `yuv`.
 void rgba_to_yuv420(const std::uint8_t* rgba, int width, int height, std::uint8_t* yuv);

@@ -81,9 +81,13 @@ TEST(CaptureFiles, AFileAppearsOnlyWhenCommittedAndDirectoriesAreMadeOrRefused)
     EXPECT_FALSE(prepare_output_dir((dir / "a.png" / "sub").string(), "", &error));
     EXPECT_NE(error.find("cannot create output directory"), std::string::npos) << error;
     EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
+    fs::create_symlink("loop", dir / "loop");
+    EXPECT_FALSE(prepare_output_dir((dir / "loop" / "sub").string(), "", &error));
+    EXPECT_EQ(error, "cannot create output directory '" + (dir / "loop" / "sub").string() +
+                         "': Too many levels of symbolic links");
     EXPECT_TRUE(prepare_output_dir((dir / "d" / "e").string() + "/", "", &error)) << error;
     EXPECT_TRUE(names_in(dir / "d" / "e").empty());
-    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png", "d"}));
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png", "d", "loop"}));
     fs::remove_all(dir);
 }
 
