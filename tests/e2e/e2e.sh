@@ -78,6 +78,11 @@ box_mapped() {
   [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'
 }
 await_box() { wait_until 30000 box_mapped; }
+# newest_child PID: the child PID started last (from /proc: procps may be missing).
+newest_child() {
+  awk -v parent="$1" '$4 == parent && ($22 > started || ($22 == started && $1 > child)) {
+    started = $22; child = $1 } END { print child }' /proc/[0-9]*/stat 2>/dev/null
+}
 # box_geometry: the box's left, top, width and height on the screen.
 box_geometry() {
   xwininfo -id "$(box_id)" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
@@ -161,14 +166,16 @@ error_box)
   await_box || fail "no box window titled error?! was mapped within 30 s"
   # SDL shows each box from a child process of its own: the box is gone when that
   # child has ended (the next box may even get the same window id).
-  box_child=$(pgrep -n -P "$demo_pid")
+  box_child=$(newest_child "$demo_pid")
+  [ -n "$box_child" ] || fail "no child process of the demo shows the box"
   read -r x y width height <<<"$(box_geometry)"
   # Without a window manager the keyboard goes to the window under the pointer.
   xdotool mousemove $(( x + width / 2 )) $(( y + height / 2 ))
   xdotool key Return
   wait_until 2000 bash -c "! kill -0 $box_child" || fail "Return did not dismiss the box"
   await_box || fail "the teardown's box did not follow the first"
-  box_child=$(pgrep -n -P "$demo_pid")
+  box_child=$(newest_child "$demo_pid")
+  [ -n "$box_child" ] || fail "no child process of the demo shows the box"
   read -r x y width height <<<"$(box_geometry)"
   # The OK button lies on the box's middle line below the text; a click elsewhere
   # in the box does nothing, so the clicks walk up from the bottom edge.
