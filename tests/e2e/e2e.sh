@@ -51,9 +51,10 @@ await_exit() {
   demo_pid=""
 }
 
+# start_xvfb [ARGUMENT...]: the arguments go to the server as they stand.
 start_xvfb() {
   # The server picks a free display itself: other tests may run beside this one.
-  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp 5>"$tmp/display" 2>"$tmp/xvfb.log" &
+  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp "$@" 5>"$tmp/display" 2>"$tmp/xvfb.log" &
   xvfb_pid=$!
   wait_until 10000 test -s "$tmp/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$tmp/display")"
@@ -66,6 +67,26 @@ start_demo() {
   demo_pid=$!
   wait_until 30000 xdotool search --onlyvisible --name '^Quorvex' || fail "no window titled Quorvex appeared"
   window=$(xdotool search --onlyvisible --name '^Quorvex' | head -n1)
+}
+
+# A box: a window titled "error?!" (xdotool cannot match its UTF-8 title).
+box_id() { xwininfo -root -children 2>/dev/null | awk '/"error\?!"/ { print $1; exit }'; }
+# xwininfo without an id waits for a click: never call it so.
+box_mapped() {
+  local id
+  id=$(box_id)
+  [ -n "$id" ] && xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable'
+}
+await_box() { wait_until 30000 box_mapped; }
+# newest_child PID: the child PID started last (from /proc: procps may be missing).
+newest_child() {
+  awk -v parent="$1" '$4 == parent && ($22 > started || ($22 == started && $1 > child)) {
+    started = $22; child = $1 } END { print child }' /proc/[0-9]*/stat 2>/dev/null
+}
+# box_geometry: the box's left, top, width and height on the screen.
+box_geometry() {
+  xwininfo -id "$(box_id)" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }'
 }
 
 still_running() { kill -0 "$demo_pid" 2>/dev/null; }
@@ -134,6 +155,40 @@ no_display)
   expected_reason+=' (DISPLAY is not set, WAYLAND_DISPLAY is not set, SDL_VIDEODRIVER is not set)'
   [ "$(tail -n1 "$tmp/out")" = "$expected_reason" ] || fail "the last line is not the reason"
   echo "exit code $code after $elapsed ms"
+  ;;
+error_box)
+  # A server without GLX: the window cannot be made, and start-up raises its
+  # boxes ("Unable To create window!", then the teardown's). Each must map where a
+  # user sees it and go away on a key or a click; then the demo ends with its reason.
+  start_xvfb -extension GLX
+  "$quorvex" >"$tmp/out" 2>&1 &
+  demo_pid=$!
+  await_box || fail "no box window titled error?! was mapped within 30 s"
+  # SDL shows each box from a child process of its own: the box is gone when that
+  # child has ended (the next box may even get the same window id).
+  box_child=$(newest_child "$demo_pid")
+  [ -n "$box_child" ] || fail "no child process of the demo shows the box"
+  read -r x y width height <<<"$(box_geometry)"
+  # Without a window manager the keyboard goes to the window under the pointer.
+  xdotool mousemove $(( x + width / 2 )) $(( y + height / 2 ))
+  xdotool key Return
+  wait_until 2000 bash -c "! kill -0 $box_child" || fail "Return did not dismiss the box"
+  await_box || fail "the teardown's box did not follow the first"
+  box_child=$(newest_child "$demo_pid")
+  [ -n "$box_child" ] || fail "no child process of the demo shows the box"
+  read -r x y width height <<<"$(box_geometry)"
+  # The OK button lies on the box's middle line below the text; a click elsewhere
+  # in the box does nothing, so the clicks walk up from the bottom edge.
+  for (( dy = height - 4; dy > height / 3; dy -= 4 )); do
+    xdotool mousemove $(( x + width / 2 )) $(( y + dy )) click 1
+    wait_until 200 bash -c "! kill -0 $box_child" && break
+  done
+  kill -0 "$box_child" 2>/dev/null && fail "no click on the box dismissed it"
+  await_exit 5000
+  [ "$code" = 1 ] || fail "a failed start gave exit code '$code' (want 1 after the boxes)"
+  cat "$tmp/out"
+  grep -q '^error?!: ' "$tmp/out" && fail "a box went to standard error although one could be shown"
+  [[ $(tail -n1 "$tmp/out") == "Quorvex could not open its window: "* ]] || fail "the last line is not the reason"
   ;;
 desktop | desktop_openbox)
   . "$(dirname "$0")/desktop_cases.sh"
