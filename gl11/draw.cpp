@@ -12,7 +12,8 @@ DrawRange append_primitive(GLenum mode, const std::vector<Vertex>& primitive, un
                            std::vector<Vertex>& vertices, std::vector<GLuint>& indices)
 {
     const auto base = static_cast<GLuint>(vertices.size());
-    const PrimitiveIndices p = primitive_indices(mode, static_cast<std::uint32_t>(primitive.size()));
+    static PrimitiveIndices p;
+    primitive_indices(mode, static_cast<std::uint32_t>(primitive.size()), p);
 
     DrawRange range{};
     range.es_mode = p.es_mode;

@@ -32,9 +32,14 @@ void add_quad(PrimitiveIndices& p, std::uint32_t a, std::uint32_t b, std::uint32
 
 }  // namespace
 
-PrimitiveIndices primitive_indices(GLenum mode, std::uint32_t count)
+void primitive_indices(GLenum mode, std::uint32_t count, PrimitiveIndices& p)
 {
-    PrimitiveIndices p;
+    // Cleared, not replaced: the caller's vectors keep their capacity, so a
+    // frame's immediate-mode draws allocate nothing once the first has run.
+    p.es_mode = GL_TRIANGLES;
+    p.polygon = false;
+    p.fill.clear();
+    p.edges.clear();
     switch (mode) {
     case GL_POINTS:
         p.es_mode = GL_POINTS;
@@ -109,5 +114,4 @@ PrimitiveIndices primitive_indices(GLenum mode, std::uint32_t count)
     default:
         break;
     }
-    return p;
 }

@@ -20,5 +20,5 @@ struct PrimitiveIndices {
 // pairs, the way the GL draws a polygon in line mode: a triangle's three edges,
 // a quad's four (never its diagonal), every edge once per face, so an edge two
 // faces share is drawn twice. Incomplete trailing faces are dropped, as the GL
-// drops them. An unknown mode gives no indices.
-PrimitiveIndices primitive_indices(GLenum mode, std::uint32_t count);
+// drops them. An unknown mode gives no indices. `p` is overwritten.
+void primitive_indices(GLenum mode, std::uint32_t count, PrimitiveIndices& p);

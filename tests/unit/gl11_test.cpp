@@ -41,7 +41,8 @@ TEST(Gl11Primitives, QuadsFillAsTwoTrianglesAndOutlineWithoutTheDiagonal)
     // Two counter-clockwise quads and a stray vertex the GL ignores.
     const std::vector<std::pair<int, int>> at = {{0, 0}, {1, 0}, {1, 1}, {0, 1},
                                                  {2, 0}, {3, 0}, {3, 1}, {2, 1}, {9, 9}};
-    const PrimitiveIndices p = primitive_indices(GL_QUADS, 9);
+    PrimitiveIndices p;
+    primitive_indices(GL_QUADS, 9, p);
     EXPECT_TRUE(p.polygon);
     EXPECT_EQ(p.es_mode, static_cast<GLenum>(GL_TRIANGLES));
     ASSERT_EQ(p.fill.size(), 12u);
@@ -58,9 +59,11 @@ TEST(Gl11Primitives, SharedTriangleEdgesAreDrawnOncePerFace)
 {
     // Additive wireframes are brighter where two faces meet; an edge list made
     // unique would lose that.
-    const PrimitiveIndices p = primitive_indices(GL_TRIANGLES, 6);
+    PrimitiveIndices p;
+    primitive_indices(GL_TRIANGLES, 6, p);
     EXPECT_EQ(p.edges.size(), 12u);
-    const PrimitiveIndices strip = primitive_indices(GL_TRIANGLE_STRIP, 4);
+    PrimitiveIndices strip;
+    primitive_indices(GL_TRIANGLE_STRIP, 4, strip);
     EXPECT_EQ(strip.edges.size(), 12u);
     EXPECT_EQ(edge_set(strip.edges).size(), 5u);
 }
@@ -69,15 +72,19 @@ TEST(Gl11Primitives, StripsKeepTheirWindingAndLinesLoopBack)
 {
     // A zig-zag strip: 0 (0,0), 1 (0,1)... all its triangles face one way.
     const std::vector<std::pair<int, int>> at = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {0, 2}};
-    const PrimitiveIndices strip = primitive_indices(GL_TRIANGLE_STRIP, 5);
+    PrimitiveIndices strip;
+    primitive_indices(GL_TRIANGLE_STRIP, 5, strip);
     ASSERT_EQ(strip.fill.size(), 9u);
     for (std::size_t t = 0; t < strip.fill.size(); t += 3) {
         EXPECT_EQ(winding(at, strip.fill[t], strip.fill[t + 1], strip.fill[t + 2]), 1);
     }
-    const PrimitiveIndices loop = primitive_indices(GL_LINE_LOOP, 3);
+    PrimitiveIndices loop;
+    primitive_indices(GL_LINE_LOOP, 3, loop);
     EXPECT_FALSE(loop.polygon);
     EXPECT_EQ(loop.fill, (Indices{0, 1, 1, 2, 2, 0}));
-    EXPECT_TRUE(primitive_indices(GL_TRIANGLES, 2).fill.empty());
+    PrimitiveIndices short_list;
+    primitive_indices(GL_TRIANGLES, 2, short_list);
+    EXPECT_TRUE(short_list.fill.empty());
 }
 
 TEST(Gl11Mipmaps, BoxFilterRoundsToNearestAndCollapsesOneDimension)
