@@ -117,6 +117,7 @@ static int SDLCALL keep_used_event(void*, SDL_Event* event)
 bool platform_register_class(const char*, WindowProcedure procedure)
 {
     // Before SDL starts: the watcher is forked while the process has one thread.
+    fill_closed_standard_descriptors();
     sdl.mode_switch = ModeSwitch::unwatched;
     const bool guarded = on_x11_display();
     if (guarded) {
@@ -431,6 +432,12 @@ bool platform_peek_message(Message* message)
     SDL_Event event;
     int dropped = 0;
     while (dropped < most_dropped) {
+        // A signal the watcher could not answer: the window closes, and its
+        // teardown and SDL's shutdown put the desktop's mode back.
+        if (endings_close_requested()) {
+            *message = Message{reinterpret_cast<PlatformWindow*>(sdl.window), msg_close, 0, 0};
+            return true;
+        }
         bool hidden = window_hidden();
         bool taken = hidden ? SDL_WaitEventTimeout(&event, hidden_wait_ms) != 0
                             : SDL_PollEvent(&event) != 0;
@@ -496,13 +503,18 @@ void platform_exit_process(int code)
     // With a watcher the desktop's mode is back once it answers, and the
     // server releases the window, cursor and context with the connection:
     // SDL's own shutdown, which waits on the window for up to a second, is
-    // left out. Without one, a process that ends with SDL still up leaves an
-    // X11 display in the changed mode; shutting SDL down restores it.
-    if (mode_watcher_hand_back()) {
+    // left out. Without one (or one that does not answer), a process that
+    // ends with SDL still up leaves an X11 display in the changed mode;
+    // shutting SDL down restores it. A signal that asked for the close ends
+    // the process by that signal afterwards.
+    if (mode_watcher_hand_back() == HandBack::handed_back) {
         std::fflush(nullptr);
+        endings_end_by_requesting_signal();
         _exit(code);
     }
     SDL_Quit();
+    std::fflush(nullptr);
+    endings_end_by_requesting_signal();
     std::exit(code);
 }
 

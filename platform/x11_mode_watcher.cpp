@@ -11,14 +11,21 @@
 //
 // Two demos at once: the one whose watcher holds the selection below is the
 // one that may switch modes. Another demo finds it owned and stays in a
-// window, so the mode a watcher notes is always the desktop's own, never
-// another demo's 800x600. The X server drops the selection when the watcher's
+// window. The mode is noted under the same server grab that takes the claim,
+// and a watcher restores the mode before its connection (and so the claim)
+// goes, so the mode a watcher notes is always the desktop's own, never that of
+// a demo still ending. The X server drops the selection when the watcher's
 // connection closes, so a demo that died leaves no stale claim.
+//
+// The watcher is the fast path, not the only one: a demo whose watcher is
+// gone (never forked, killed) ends through SDL's own shutdown, which restores
+// the mode too (see x11_endings.cpp).
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,14 +176,17 @@ static void answer(int socket, char byte)
     send(socket, &byte, 1, MSG_NOSIGNAL);
 }
 
-// Takes the claim unless another watcher holds it; the server is grabbed so
-// that two demos starting together cannot both find it free.
-static bool take_claim(Display* display, Window owner)
+// Takes the claim unless another watcher holds it, and notes the desktop's
+// mode under the same grab: two demos starting together cannot both find it
+// free, and no demo can switch (or be handing back) between the note and the
+// claim.
+static bool take_claim(Display* display, Window root, Window owner, DesktopMode* desktop)
 {
     Atom claim = XInternAtom(display, claim_name, False);
     XGrabServer(display);
     bool taken = XGetSelectionOwner(display, claim) == None;
     if (taken) {
+        *desktop = note_desktop_mode(display, root);
         XSetSelectionOwner(display, claim, owner, CurrentTime);
         taken = XGetSelectionOwner(display, claim) == owner;
     }
@@ -185,24 +195,38 @@ static bool take_claim(Display* display, Window owner)
     return taken;
 }
 
-[[noreturn]] static void run_watcher(int socket)
+// Keeps only the socket, as descriptor 3, and the standard three on /dev/null:
+// a descriptor inherited from the demo (a pipe a supervisor reads, a file the
+// demo holds) must close when the demo ends, not when the watcher does.
+static int keep_only_socket(int socket)
 {
-    // Out of the demo's session and deaf to the terminal's signals: a closed
-    // terminal or a Ctrl+C reaches the whole foreground group, and the watcher
-    // has to outlive the demo to do its work.
-    setsid();
-    // Nor does it hold the demo's output open: a pipe reading it ends with the
-    // demo, not with the watcher.
     int nowhere = open("/dev/null", O_RDWR);
     if (nowhere >= 0) {
         dup2(nowhere, STDIN_FILENO);
         dup2(nowhere, STDOUT_FILENO);
         dup2(nowhere, STDERR_FILENO);
-        close(nowhere);
     }
-    for (int signal_number : {SIGINT, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU}) {
+    const int kept = STDERR_FILENO + 1;
+    if (socket != kept) {
+        dup2(socket, kept);
+    }
+    close_range(kept + 1, ~0U, 0);
+    return kept;
+}
+
+[[noreturn]] static void run_watcher(int socket)
+{
+    // Out of the demo's session, named apart from it, and deaf to the signals
+    // that end it: a closed terminal or a Ctrl+C reaches the whole foreground
+    // group, `killall quorvex` or `pkill quorvex` every process of that name,
+    // and the watcher has to outlive the demo to do its work. It ends when the
+    // demo's end of the socket closes.
+    setsid();
+    prctl(PR_SET_NAME, "quorvex-watcher", 0, 0, 0);
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU}) {
         signal(signal_number, SIG_IGN);
     }
+    socket = keep_only_socket(socket);
 
     Display* display = XOpenDisplay(nullptr);
     int event_base = 0;
@@ -220,9 +244,8 @@ static bool take_claim(Display* display, Window owner)
     Window root = DefaultRootWindow(display);
     Window owner = XCreateWindow(display, root, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0,
                                  nullptr);
-    // Noted before the claim is announced, so the demo cannot switch first.
-    DesktopMode desktop = note_desktop_mode(display, root);
-    if (!take_claim(display, owner)) {
+    DesktopMode desktop{0, 0, 0, 0, {}};
+    if (!take_claim(display, root, owner, &desktop)) {
         answer(socket, answer_held_by_another);
         _exit(0);
     }
@@ -289,20 +312,27 @@ ModeSwitch mode_watcher_start()
     return reply == answer_held_by_another ? ModeSwitch::held_by_another : ModeSwitch::unwatched;
 }
 
-bool mode_watcher_hand_back()
+HandBack mode_watcher_hand_back()
 {
     // Only send, poll and recv: this runs in signal handlers and in Xlib's error
     // handlers, where the demo's own display connection may be locked.
     if (watcher_socket < 0) {
-        return false;
+        return HandBack::no_watcher;
     }
     char byte = request_restore;
     if (send(watcher_socket, &byte, 1, MSG_NOSIGNAL) != 1) {
-        return false;
+        return HandBack::no_watcher;
     }
-    // Half a second: a watcher kept from the server (by another client's grab,
-    // say) restores the mode when it can, after the demo has gone.
+    // A quarter of a second: a watcher kept from the server (by another
+    // client's grab, say) or stopped restores the mode when it can, after the
+    // demo has gone; meanwhile the demo tries its own way.
     pollfd done = {watcher_socket, POLLIN, 0};
-    return poll(&done, 1, 500) > 0 && recv(watcher_socket, &byte, 1, 0) == 1 &&
-           byte == answer_restored;
+    if (poll(&done, 1, 250) <= 0) {
+        return HandBack::unanswered;
+    }
+    // End of stream: the watcher has died since it started.
+    if (recv(watcher_socket, &byte, 1, 0) != 1) {
+        return HandBack::no_watcher;
+    }
+    return byte == answer_restored ? HandBack::handed_back : HandBack::unanswered;
 }

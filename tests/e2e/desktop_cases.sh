@@ -83,11 +83,25 @@ reset_mode() {
   mode_is "$desktop_mode" || xrandr --fb "$desktop_mode" --output DUMMY0 --mode "$desktop_mode"
 }
 
-# launch: a demo in the background; its pid lands in $launched.
+# launch [closed|unforked]: a demo in the background; its pid lands in $launched. "closed": with
+# descriptors 0-2 closed; "unforked": as nobody under `ulimit -u 1`, so it cannot fork a watcher
+# (nor can the software renderer start threads: it draws on the main thread).
 launch() {
-  "${signal_defaults[@]}" "$quorvex" >>"$tmp/out" 2>&1 &
+  case ${1:-} in
+  closed) "${signal_defaults[@]}" "$quorvex" <&- >&- 2>&- & ;;
+  unforked) LP_NUM_THREADS=0 setpriv --reuid=65534 --regid=65534 --clear-groups -- \
+    bash -c 'ulimit -u 1 && exec "$@"' _ "${signal_defaults[@]}" "$quorvex" >>"$tmp/out" 2>&1 & ;;
+  *) "${signal_defaults[@]}" "$quorvex" >>"$tmp/out" 2>&1 & ;;
+  esac
   launched=$!
   pids+=("$launched")
+}
+
+# processes NAME_REGEX [PARENT]: the pids whose name matches (of PARENT's children), read from /proc
+# through cat, which passes over a process that ends between the listing and the read.
+processes() {
+  cat /proc/[0-9]*/stat 2>/dev/null | awk -v name="^\\($1\\)$" -v parent="${2:-}" \
+    '$2 ~ name && (parent == "" || $4 == parent) { print $1 }'
 }
 
 # window_of PID: the visible window titled Quorvex that process made.
@@ -128,12 +142,13 @@ press_key_in() {
   xdotool key q
 }
 
-# expect_end PID TIMEOUT_MS WANT WHAT: PID ends within the time with code WANT;
-# the time is counted from the call, right after what should end it.
+# expect_end PID TIMEOUT_MS WANT WHAT: PID ends within the time (plus $slack_ms, what a key alone
+# took on this machine now) with code WANT; the time is counted from the call, right after what
+# should end it.
 expect_end() {
   start_ms=$(now_ms)
-  exit_of "$1" "$2"
-  [ "$code" = "$3" ] || fail "$4 gave exit code '$code' within $2 ms (want $3)"
+  exit_of "$1" $(( $2 + ${slack_ms:-0} ))
+  [ "$code" = "$3" ] || fail "$4 gave exit code '$code' within $(( $2 + ${slack_ms:-0} )) ms (want $3)"
   echo "  $4: exit $code after $(( ended_ms - start_ms )) ms"
 }
 
@@ -181,12 +196,60 @@ case_connection_lost() {
   grep -q 'connection to the display was lost' "$tmp/out" || fail "no line said the connection was lost"
 }
 
-# case_signal SIGNAL CODE: ends by the signal, the display handed back first.
-case_signal() {
+# case_ending HOW STATE: the demo ended by HOW (key, close, or a signal: TERM INT HUP QUIT KILL) with
+# its watcher STATE: alive; killed or stopped (continued after the end) before it; unforked; closed
+# (0-2 closed at start must not cost the watcher). Every pair hands the desktop back but kill -9 with
+# no watcher left, which nothing can answer.
+case_ending() {
+  local how=$1 state=$2 watcher want=0
+  launch "$state"
+  demo_pid=$launched
+  window=$(await_window "$demo_pid")
+  wait_until 5000 mode_is 800x600 || fail "the demo did not switch the display to 800x600"
+  watcher=$(processes quorvex-watcher "$demo_pid")
+  [ "$state" = unforked ] || [ -n "$watcher" ] || fail "no child process named quorvex-watcher"
+  case $state in
+  killed) kill -9 "$watcher" ;;
+  stopped) kill -STOP "$watcher" && pids+=("$watcher") ;;
+  esac
+  case $how in
+  key) press_key_in "$window" ;;
+  close) "$send_close" "$window" ;;
+  *) kill -"$how" "$demo_pid" ;;
+  esac
+  case $how in HUP) want=129 ;; QUIT) want=131 ;; KILL) want=137 ;; esac
+  expect_end "$demo_pid" 1000 "$want" "$how, the watcher $state,"
+  [ "$state" = stopped ] && kill -CONT "$watcher"
+  expect_desktop_mode "$how with the watcher $state"
+}
+
+# `pkill quorvex`: SIGTERM to every process whose name starts so, the watcher first or last.
+case_pkill() {
   start_switched_demo
-  kill -"$1" "$demo_pid"
-  expect_end "$demo_pid" 1000 "$2" "SIG$1"
-  expect_desktop_mode "SIG$1"
+  local watcher
+  watcher=$(processes 'quorvex.*' "$demo_pid")
+  [ "$1" = watcher_first ] && kill -TERM $watcher && sleep 0.2
+  kill -TERM "$demo_pid" $watcher
+  expect_end "$demo_pid" 1000 0 "pkill quorvex, the $1"
+  expect_desktop_mode "pkill quorvex"
+}
+
+# A demo started as another ends, 50 times: the new one must never note the other's 800x600 as the
+# desktop's mode (and hand that back at its end).
+case_start_beside_end() {
+  local i first first_window
+  for ((i = 1; i <= 50; i++)); do
+    start_switched_demo
+    first=$demo_pid first_window=$window
+    launch
+    press_key_in "$first_window"
+    expect_end "$first" 1000 0 "run $i: a key in the first" >/dev/null
+    window=$(await_window "$launched")
+    press_key_in "$window"
+    expect_end "$launched" 1000 0 "run $i: a key in the second" >/dev/null
+    expect_desktop_mode "run $i, a start beside an end," >/dev/null
+  done
+  echo "  50 starts beside an ending demo: display back at $desktop_mode each time"
 }
 
 # case_two_instances FIRST_TO_END: the second demo finds the first's switch in
@@ -218,6 +281,7 @@ case_two_instances() {
 # The crossings may add at most 0.5 s to what a key alone takes on this
 # machine now (a busy machine's exit takes a few hundred ms by itself).
 case_crossings() {
+  local slack_ms=0
   launch
   demo_pid=$launched
   window=$(await_window "$demo_pid")
@@ -286,8 +350,27 @@ run_desktop_cases() {
   start_xorg small no
   local small_display=$DISPLAY
   [ "$wm" = openbox ] && start_openbox
-  for name in destroyed connection_lost stuck "signal HUP 129" "signal QUIT 131" "two_instances first" \
-    "two_instances second" minimised crossings; do
+  # The endings and the watcher's states do not depend on a window manager: bare only.
+  local table=() how state
+  if [ "$wm" = bare ]; then
+    for state in alive killed stopped unforked closed; do
+      for how in key close TERM INT HUP QUIT KILL; do
+        [[ $how = KILL && $state =~ killed|unforked ]] || table+=("ending $how $state")
+      done
+    done
+    table+=("pkill watcher_first" "pkill watcher_last" start_beside_end)
+  fi
+  # What a key alone takes here now: every deadline below is a promise plus this.
+  export DISPLAY=$switching_display
+  start_switched_demo
+  start_ms=$(now_ms)
+  press_key_in "$window"
+  exit_of "$demo_pid" 10000
+  slack_ms=$(( ended_ms - start_ms ))
+  echo "a key alone ends the demo in $slack_ms ms here now: the deadlines below allow that much more"
+  reset_mode
+  for name in destroyed connection_lost stuck "two_instances first" "two_instances second" minimised \
+    crossings "${table[@]}"; do
     # DESKTOP_CASES (a regular expression) picks cases by name, by hand.
     [[ $name =~ ${DESKTOP_CASES:-.} ]] || continue
     export DISPLAY=$switching_display
