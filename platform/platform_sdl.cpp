@@ -87,6 +87,21 @@ static void note_no_display()
     note_failure(text);
 }
 
+// Why no display could be used: what is wrong with the X display DISPLAY
+// names, else SDL's own word where a variable was set, else which variables
+// were looked at.
+static void note_display_failure()
+{
+    char reason[sizeof sdl.failure];
+    if (is_set("DISPLAY") && x11_display_failure(reason, sizeof reason)) {
+        note_failure(reason);
+    } else if (is_set("WAYLAND_DISPLAY") || is_set("SDL_VIDEODRIVER") || is_set("DISPLAY")) {
+        note_sdl_failure();
+    } else {
+        note_no_display();
+    }
+}
+
 // A demo on a real display (not the headless drivers tests ask for by name) on
 // X11 gets a watcher for the display mode and the signal handlers that use it.
 static bool on_x11_display()
@@ -124,13 +139,10 @@ bool platform_register_class(const char*, WindowProcedure procedure)
         sdl.mode_switch = mode_watcher_start();
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         endings_install_signal_handlers();
+        endings_install_x_connection_handlers();
     }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        if (is_set("DISPLAY") || is_set("WAYLAND_DISPLAY") || is_set("SDL_VIDEODRIVER")) {
-            note_sdl_failure();
-        } else {
-            note_no_display();
-        }
+        note_display_failure();
         return false;
     }
     // With no display at all SDL quietly falls back to its offscreen driver, and
@@ -140,12 +152,12 @@ bool platform_register_class(const char*, WindowProcedure procedure)
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
     if (sdl_is_headless_driver(driver) && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        note_no_display();
+        note_display_failure();
         return false;
     }
     sdl.procedure = procedure;
     if (guarded && SDL_strcmp(driver, "x11") == 0) {
-        endings_install_x_error_handlers();
+        endings_install_x_error_handler();
     }
 
     // SDL queues every mouse move and key release, where a native queue merges or
@@ -439,6 +451,11 @@ bool platform_peek_message(Message* message)
             return true;
         }
         bool hidden = window_hidden();
+        if (hidden) {
+            emulated_timer_hold(&sdl.timer, SDL_GetTicks64());
+        } else {
+            emulated_timer_release(&sdl.timer, SDL_GetTicks64());
+        }
         bool taken = hidden ? SDL_WaitEventTimeout(&event, hidden_wait_ms) != 0
                             : SDL_PollEvent(&event) != 0;
         if (!taken) {

@@ -1,6 +1,8 @@
 // platform_sdl_internal.h -- what the SDL platform's files share, and nothing outside platform/ sees
 #pragma once
 
+#include <cstddef>
+
 // True for SDL's drivers that show nothing ("offscreen", "dummy"), in any case.
 bool sdl_is_headless_driver(const char* name);
 
@@ -41,8 +43,25 @@ bool endings_close_requested();
 // After SDL's shutdown: a SIGHUP or SIGQUIT that asked for the close ends the
 // process by that signal; otherwise returns.
 void endings_end_by_requesting_signal();
-// Xlib's error and lost-connection handlers, in place of SDL's: installed
-// after SDL's video subsystem has started.
-void endings_install_x_error_handlers();
+// Xlib's lost-connection handler, and a crash handler that tells a GL driver
+// faulting on a vanished server (a null reply) from a crash of the demo's own:
+// the first ends with the lost-connection line and status 1, the second stays
+// a crash. Installed before SDL starts, so no moment is left uncovered.
+void endings_install_x_connection_handlers();
+// Xlib's error handler, in place of SDL's: installed after SDL's video
+// subsystem has started.
+void endings_install_x_error_handler();
 // The demo's X window: an error about it means another client destroyed it.
 void endings_watch_window(unsigned long x_window);
+
+// Notes the local sockets of the X server that DISPLAY names (none for a remote
+// one), for x11_server_gone.
+void x11_note_display(const char* display);
+// True when the noted local server no longer takes connections.
+// Async-signal-safe.
+bool x11_server_gone();
+// True when a connection to DISPLAY can be opened now.
+bool x11_display_opens();
+// Why DISPLAY cannot be used, in one line (no server answers there, it refused
+// this client, no descriptor is left); false when it can be opened after all.
+bool x11_display_failure(char* reason, std::size_t size);

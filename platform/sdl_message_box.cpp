@@ -18,7 +18,12 @@ static bool can_show_box()
         sdl_is_headless_driver(SDL_getenv("SDL_VIDEODRIVER"))) {
         return false;
     }
-    return is_set("DISPLAY") || is_set("WAYLAND_DISPLAY");
+    // A helper program SDL may ask for the box (zenity) reports a display it
+    // could not open as a box shown: where DISPLAY names one, it must open.
+    if (is_set("DISPLAY")) {
+        return x11_display_opens();
+    }
+    return is_set("WAYLAND_DISPLAY");
 }
 
 void platform_message_box(const char* text, const char* caption)

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform_sdl_internal.h"
@@ -145,10 +146,33 @@ static int on_x_connection_lost(Display*)
     _exit(1);
 }
 
-void endings_install_x_error_handlers()
+// A fault with the server gone is the driver's null reply, not a fault of the
+// demo's: it ends as a lost connection does. Any other fault is let through to
+// the default action, core dump and all.
+static void on_fault(int signal_number)
+{
+    if (x11_server_gone()) {
+        say("Quorvex: the connection to the display was lost\n");
+        _exit(1);
+    }
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+void endings_install_x_connection_handlers()
+{
+    x11_note_display(std::getenv("DISPLAY"));
+    XSetIOErrorHandler(on_x_connection_lost);
+    struct sigaction action {};
+    action.sa_handler = on_fault;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGSEGV, &action, nullptr);
+    sigaction(SIGBUS, &action, nullptr);
+}
+
+void endings_install_x_error_handler()
 {
     XSetErrorHandler(on_x_error);
-    XSetIOErrorHandler(on_x_connection_lost);
 }
 
 void endings_watch_window(unsigned long x_window)

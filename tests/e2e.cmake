@@ -6,7 +6,7 @@ target_compile_options(send_close PRIVATE -Wno-conversion)
 add_executable(grab_server e2e/grab_server.c)
 target_link_libraries(grab_server PRIVATE X11::X11)
 
-foreach(case title key close sigterm system_keys_and_mouse no_display error_box)
+foreach(case title key close sigterm system_keys_and_mouse no_display server_gone error_box)
   add_test(NAME e2e_${case}
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e.sh ${case} $<TARGET_FILE:quorvex> $<TARGET_FILE:send_close>)
   # Run alone: their deadlines (a key ends the program within a second) are

@@ -15,7 +15,7 @@ run_packages=(
 test_packages=(
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev
-  xvfb xfonts-base xdotool x11-utils libx11-dev
+  xvfb xauth xfonts-base xdotool x11-utils libx11-dev
   xserver-xorg-core xserver-xorg-video-dummy openbox x11-xserver-utils
   clang libclang-rt-14-dev libfreetype-dev pkg-config
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user

@@ -309,6 +309,8 @@ cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
 case_minimised() {
   start_switched_demo
+  local shown_rate
+  shown_rate=$(rate_in "$window")
   if [ "$wm" = openbox ]; then xdotool windowminimize --sync "$window"; else xdotool windowunmap --sync "$window"; fi
   sleep 0.5
   local before after used_ms hz
@@ -320,7 +322,11 @@ case_minimised() {
   echo "  CPU time while hidden for 3 s: $used_ms ms"
   [ "$used_ms" -lt 300 ] || fail "it used $used_ms ms of CPU time in 3 s hidden (want < 300)"
   if [ "$wm" = openbox ]; then xdotool windowactivate --sync "$window"; else xdotool windowmap --sync "$window"; fi
-  sleep 0.5
+  local back_rate
+  back_rate=$(rate_in "$window")
+  echo "  frame rate before: $shown_rate; the first after: $back_rate"
+  # Counted over the time it was hidden, the first rate would be a fraction of the steady one.
+  [ $(( back_rate * 2 )) -ge "$shown_rate" ] || fail "the first rate after showing counts the time it was hidden"
   still_running || fail "it ended when shown again"
   press_key_in "$window"
   expect_end "$demo_pid" 1000 0 "a key after being shown again"

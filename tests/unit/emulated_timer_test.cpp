@@ -27,4 +27,12 @@ TEST(EmulatedTimer, ABusyQueueNeverPilesUpMoreThanOneMessage)
     EXPECT_FALSE(emulated_timer_take(&timer, 5'301));
     EXPECT_FALSE(emulated_timer_take(&timer, 6'299));
     EXPECT_TRUE(emulated_timer_take(&timer, 6'300));
+
+    // Held from 6,500 to 60,000 (minimised): nothing due meanwhile, and the
+    // next only when 1,000 ms of showing have passed since the last one.
+    emulated_timer_hold(&timer, 6'500);
+    EXPECT_FALSE(emulated_timer_take(&timer, 59'000));
+    emulated_timer_release(&timer, 60'000);
+    EXPECT_FALSE(emulated_timer_take(&timer, 60'799));
+    EXPECT_TRUE(emulated_timer_take(&timer, 60'800));
 }
