@@ -91,7 +91,8 @@ launch() {
   closed) "${signal_defaults[@]}" "$quorvex" <&- >&- 2>&- & ;;
   unforked) LP_NUM_THREADS=0 setpriv --reuid=65534 --regid=65534 --clear-groups -- \
     bash -c 'ulimit -u 1 && exec "$@"' _ "${signal_defaults[@]}" "$quorvex" >>"$tmp/out" 2>&1 & ;;
-  *) "${signal_defaults[@]}" "$quorvex" >>"$tmp/out" 2>&1 & ;;
+  # Descriptor 9 stands for a supervisor's pipe: it must close when the demo ends, watcher or not.
+  *) "${signal_defaults[@]}" "$quorvex" >>"$tmp/out" 2>&1 9>>"$tmp/out" & ;;
   esac
   launched=$!
   pids+=("$launched")
@@ -208,6 +209,8 @@ case_ending() {
   wait_until 5000 mode_is 800x600 || fail "the demo did not switch the display to 800x600"
   watcher=$(processes quorvex-watcher "$demo_pid")
   [ "$state" = unforked ] || [ -n "$watcher" ] || fail "no child process named quorvex-watcher"
+  [ -z "$watcher" ] || ! readlink /proc/"$watcher"/fd/* | grep -v -e '^/dev/null$' -e '^socket:' ||
+    fail "the watcher holds the demo's descriptors open"
   case $state in
   killed) kill -9 "$watcher" ;;
   stopped) kill -STOP "$watcher" && pids+=("$watcher") ;;
