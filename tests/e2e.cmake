@@ -25,6 +25,6 @@ foreach(case desktop desktop_openbox)
   add_test(NAME e2e_${case}
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e.sh ${case} $<TARGET_FILE:quorvex> $<TARGET_FILE:send_close>
       $<TARGET_FILE:grab_server>)
-  set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 240 RUN_SERIAL TRUE
+  set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 480 RUN_SERIAL TRUE
     SKIP_RETURN_CODE 77 ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
 endforeach()
