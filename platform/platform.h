@@ -2,8 +2,11 @@
 //
 // The rules (which step comes next, which message, what is torn down after which
 // failure) live in app/. A platform file only performs a step and says whether it
-// worked. Exactly one platform file is linked into a program: platform_sdl.cpp for
-// Linux, platform_win32.cpp for Windows, a fake for the unit tests.
+// worked. Exactly one platform is linked into a program: platform_sdl.cpp (with
+// its sdl_* and x11_* files) for Linux, platform_win32.cpp for Windows,
+// platform_web.cpp for the browser, a fake for the unit tests. What a native
+// window system decides and SDL and the page must emulate alike (system keys,
+// refused null handles) is app/native_rules.h.
 #pragma once
 
 #include <cstdint>

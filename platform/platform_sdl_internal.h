@@ -1,7 +1,12 @@
 // platform_sdl_internal.h -- what the SDL platform's files share, and nothing outside platform/ sees
 #pragma once
 
+#include <SDL.h>
+
 #include <cstddef>
+
+#include "platform/emulated_timer.h"
+#include "platform/platform.h"
 
 // True for SDL's drivers that show nothing ("offscreen", "dummy"), in any case.
 bool sdl_is_headless_driver(const char* name);
@@ -17,6 +22,23 @@ enum class ModeSwitch {
     held_by_another,  // another demo's switch is in force: this one must not switch again
     unwatched,        // no X display with RandR to watch: switching is left to SDL alone
 };
+
+// The SDL platform's one record, shared by its files (nothing outside
+// platform/ sees it).
+struct SdlPlatform {
+    WindowProcedure procedure;
+    SDL_Window* window;
+    bool switch_mode;       // the display offers the requested mode: use exclusive full screen
+    SDL_DisplayMode mode;   // that mode
+    EmulatedTimer timer;
+    ModeSwitch mode_switch; // whether this demo may switch modes, and who hands them back
+    char failure[512];      // why the last failed step failed, one line
+};
+extern SdlPlatform sdl;
+
+// Switches off the events the pump never uses and drops those it cannot at the
+// source, so the one-message-a-frame pump takes only messages that matter.
+void sdl_select_events();
 
 // Forks the watcher and waits (at most a few seconds) for its answer. Call it
 // before SDL starts, while the process has one thread.

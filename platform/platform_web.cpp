@@ -6,15 +6,13 @@
 #include <cstring>
 
 #include "gl11/gl11.h"
+#include "app/native_rules.h"
 #include "platform/emulated_timer.h"
 #include "platform/platform.h"
 
 // The page's own canvas (web/quorvex.html); its drawing buffer stays 800x600 and
 // the page's style scales it to the window.
 static const char canvas_selector[] = "#canvas";
-
-// Bit 29 of a key message's lParam: the Alt key was held.
-static constexpr std::intptr_t key_alt_held = std::intptr_t{1} << 29;
 
 // Key presses wait here for the frame step's pump, one a frame. A browser hands
 // them over between frames, so a few slots are plenty; a press that finds the
@@ -63,11 +61,9 @@ static EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* event, void*)
     if (!web.window_exists) {
         return EM_FALSE;
     }
-    // What a native system sends as a "system" key, which does not end the demo:
-    // anything with Alt held, F10, and Alt on its own.
-    bool alt = event->altKey != 0;
-    bool system = alt || std::strcmp(event->key, "F10") == 0 || std::strcmp(event->key, "Alt") == 0;
-    queue_message(system ? msg_syskeydown : msg_keydown, event->keyCode, alt ? key_alt_held : 0);
+    NativeKey press = native_key_press(event->altKey != 0, std::strcmp(event->key, "F10") == 0,
+                                      std::strcmp(event->key, "Alt") == 0);
+    queue_message(press.message, event->keyCode, press.lparam);
     // The browser keeps its own handling of the key (reload, leaving full screen).
     return EM_FALSE;
 }
@@ -169,11 +165,11 @@ int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest*)
 
 bool platform_set_pixel_format(PlatformDc* dc, int index, const PixelFormatRequest*)
 {
-    if (dc && index == 1) {
-        return true;
+    const char* refused = refused_pixel_format(dc, index);
+    if (refused) {
+        note_failure(refused);
     }
-    note_failure("no such pixel format");
-    return false;
+    return !refused;
 }
 
 PlatformContext* platform_create_context(PlatformDc*)
@@ -222,8 +218,8 @@ bool platform_make_current(PlatformDc*, PlatformContext* rc)
 bool platform_delete_context(PlatformContext* rc)
 {
     // A native platform rejects a null context, and the teardown's boxes depend on it.
-    if (!rc) {
-        note_failure("there is no rendering context to delete");
+    if (const char* refused = refused_context(rc)) {
+        note_failure(refused);
         return false;
     }
     auto context = static_cast<EMSCRIPTEN_WEBGL_CONTEXT_HANDLE>(reinterpret_cast<std::intptr_t>(rc));
@@ -236,17 +232,17 @@ bool platform_delete_context(PlatformContext* rc)
 
 bool platform_release_dc(PlatformWindow* window, PlatformDc* dc)
 {
-    if (window && dc) {
-        return true;
+    const char* refused = refused_surface(window, dc);
+    if (refused) {
+        note_failure(refused);
     }
-    note_failure("there is no window surface to release");
-    return false;
+    return !refused;
 }
 
 bool platform_destroy_window(PlatformWindow* window)
 {
-    if (!window) {
-        note_failure("there is no window to destroy");
+    if (const char* refused = refused_window(window)) {
+        note_failure(refused);
         return false;
     }
     if (web.procedure) {
