@@ -11,6 +11,7 @@
 #include "platform/emulated_timer.h"
 #include "platform/platform.h"
 #include "platform/platform_sdl_internal.h"
+#include "platform/standard_descriptors.h"
 
 SdlPlatform sdl;
 

@@ -11,10 +11,6 @@
 // True for SDL's drivers that show nothing ("offscreen", "dummy"), in any case.
 bool sdl_is_headless_driver(const char* name);
 
-// A closed standard descriptor's number would go to the next file opened (the
-// watcher's socket, say), and what a library prints to stderr would land
-// there: each closed one gets /dev/null. Call it before anything opens a file.
-void fill_closed_standard_descriptors();
 
 // What the display-mode watcher found when it started.
 enum class ModeSwitch {

@@ -2,7 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "platform/platform_sdl_internal.h"
+#include "platform/standard_descriptors.h"
 
 void fill_closed_standard_descriptors()
 {
