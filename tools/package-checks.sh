@@ -104,7 +104,7 @@ files = man.split(".SH FILES", 1)[1].split("\n.SH", 1)[0] if ".SH FILES" in man 
 if "/usr/share/doc/quorvex/changelog.gz" not in files:
     problems.append("quorvex(1)'s FILES section does not name the changelog")
 for where, text in (("README.md", readme), ("quorvex(1) FILES", files.replace("\\-", "-"))):
-    for path in sorted(set(re.findall(r"(/usr/[\w./+-]*\w/?)", text))):
+    for path in sorted(set(re.findall(r"(/usr/(?!local\b)[\w./+-]*\w/?)", text))):
         named += 1
         if not os.path.lexists(root + path):
             problems.append(f"{where} names {path}, which is not installed")
