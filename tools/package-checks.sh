@@ -398,7 +398,7 @@ fi
 # --- the same bytes from every build ----------------------------------------------------------------
 case_name=release_date
 # Archives made without git (a source tarball) carry this date: the changelog's latest entry.
-release_epoch=$(sed -n 's/^set(QUORVEX_RELEASE_EPOCH \([0-9]*\))$/\1/p' cmake/packaging.cmake)
+release_epoch=$(sed -n 's/^set(QUORVEX_RELEASE_EPOCH \([0-9]*\))$/\1/p' cmake/archive_dates.cmake)
 if ! have dpkg-dev; then skip "dpkg-parsechangelog (dpkg-dev) cannot be installed"
 elif changelog_epoch=$(dpkg-parsechangelog -l packaging/changelog -STimestamp) && [ "$changelog_epoch" = "$release_epoch" ]; then
   pass "QUORVEX_RELEASE_EPOCH $release_epoch is the changelog's date, $(date -u -d "@$release_epoch" +%F)"
