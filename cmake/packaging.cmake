@@ -22,34 +22,13 @@ if(WIN32)
   add_link_options(LINKER:--no-insert-timestamp)
 endif()
 
-# The date every file in the archives carries when neither the environment nor
-# git gives one (a source tarball): the latest changelog entry's, kept with it
-# (tools/package-checks.sh compares them).
-set(QUORVEX_RELEASE_EPOCH 1796774400)
-
 # Read by cpack before each generator runs, so what it checks and sets holds
-# for the packaging run itself, whenever the build was configured.
+# for the packaging run itself, whenever the build was configured: the
+# archives' date (archive_dates.cmake), then the .deb's own needs.
+include(${PROJECT_SOURCE_DIR}/cmake/archive_dates.cmake)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/QuorvexCPackProject.cmake)
 file(CONFIGURE OUTPUT ${CPACK_PROJECT_CONFIG_FILE} @ONLY CONTENT [=[
-# Archive dates: the last commit's time, so that every build of one commit
-# gives the same bytes; SOURCE_DATE_EPOCH set by the caller wins.
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(quorvex_epoch @QUORVEX_RELEASE_EPOCH@)
-  execute_process(COMMAND git -C "@PROJECT_SOURCE_DIR@" rev-parse --show-toplevel
-                  OUTPUT_VARIABLE quorvex_top OUTPUT_STRIP_TRAILING_WHITESPACE
-                  RESULT_VARIABLE quorvex_rc ERROR_QUIET)
-  # Only the project's own history: a tarball unpacked inside another
-  # repository must not take that one's date.
-  if(quorvex_rc EQUAL 0 AND quorvex_top STREQUAL "@PROJECT_SOURCE_DIR@")
-    execute_process(COMMAND git -C "@PROJECT_SOURCE_DIR@" log -1 --format=%ct
-                    OUTPUT_VARIABLE quorvex_commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
-                    RESULT_VARIABLE quorvex_rc ERROR_QUIET)
-    if(quorvex_rc EQUAL 0 AND quorvex_commit_time MATCHES "^[0-9]+$")
-      set(quorvex_epoch ${quorvex_commit_time})
-    endif()
-  endif()
-  set(ENV{SOURCE_DATE_EPOCH} ${quorvex_epoch})
-endif()
+include("@QUORVEX_ARCHIVE_DATES_FILE@")
 
 # Without dpkg-shlibdeps CPack only warns and writes a package whose Depends
 # lacks SDL, GLU and the C++ runtime: one that installs and then cannot start.

@@ -27,43 +27,8 @@ struct Loader {
 const char* es_load(void* (*lookup)(const char* name))
 {
     Loader load{lookup};
-    load(es.ActiveTexture, "glActiveTexture");
-    load(es.AttachShader, "glAttachShader");
-    load(es.BindAttribLocation, "glBindAttribLocation");
-    load(es.BindBuffer, "glBindBuffer");
-    load(es.BindTexture, "glBindTexture", &glBindTexture);
-    load(es.BlendFunc, "glBlendFunc", &glBlendFunc);
-    load(es.BufferData, "glBufferData");
-    load(es.Clear, "glClear", &glClear);
-    load(es.ClearColor, "glClearColor", &glClearColor);
-    load(es.CompileShader, "glCompileShader");
-    load(es.CopyTexImage2D, "glCopyTexImage2D", &glCopyTexImage2D);
-    load(es.CreateProgram, "glCreateProgram");
-    load(es.CreateShader, "glCreateShader");
-    load(es.Disable, "glDisable", &glDisable);
-    load(es.DisableVertexAttribArray, "glDisableVertexAttribArray");
-    load(es.DrawArrays, "glDrawArrays");
-    load(es.DrawElements, "glDrawElements", &glDrawElements);
-    load(es.Enable, "glEnable", &glEnable);
-    load(es.EnableVertexAttribArray, "glEnableVertexAttribArray");
-    load(es.GenBuffers, "glGenBuffers");
-    load(es.GenerateMipmap, "glGenerateMipmap");
-    load(es.GenTextures, "glGenTextures", &glGenTextures);
-    load(es.GetProgramInfoLog, "glGetProgramInfoLog");
-    load(es.GetProgramiv, "glGetProgramiv");
-    load(es.GetShaderInfoLog, "glGetShaderInfoLog");
-    load(es.GetShaderiv, "glGetShaderiv");
-    load(es.GetUniformLocation, "glGetUniformLocation");
-    load(es.LinkProgram, "glLinkProgram");
-    load(es.ReadPixels, "glReadPixels");
-    load(es.ShaderSource, "glShaderSource");
-    load(es.TexImage2D, "glTexImage2D", &glTexImage2D);
-    load(es.TexParameteri, "glTexParameteri", &glTexParameteri);
-    load(es.Uniform1i, "glUniform1i");
-    load(es.UniformMatrix4fv, "glUniformMatrix4fv");
-    load(es.UseProgram, "glUseProgram");
-    load(es.VertexAttrib4f, "glVertexAttrib4f");
-    load(es.VertexAttribPointer, "glVertexAttribPointer");
-    load(es.Viewport, "glViewport", &glViewport);
+#define ES_FUNCTION(name, ret, params) load(es.name, "gl" #name);
+#define ES_LAYER_FUNCTION(name, ret, params) load(es.name, "gl" #name, &gl##name);
+#include "gl11/es_function_list.h"
     return load.missing;
 }

@@ -9,44 +9,9 @@
 // are reached through this table, filled by name at start-up, and never by
 // linking the ES library: one name, one meaning in every binary.
 struct EsFunctions {
-    void (*ActiveTexture)(GLenum);
-    void (*AttachShader)(GLuint, GLuint);
-    void (*BindAttribLocation)(GLuint, GLuint, const char*);
-    void (*BindBuffer)(GLenum, GLuint);
-    void (*BindTexture)(GLenum, GLuint);
-    void (*BlendFunc)(GLenum, GLenum);
-    void (*BufferData)(GLenum, std::ptrdiff_t, const void*, GLenum);
-    void (*Clear)(GLbitfield);
-    void (*ClearColor)(GLfloat, GLfloat, GLfloat, GLfloat);
-    void (*CompileShader)(GLuint);
-    void (*CopyTexImage2D)(GLenum, GLint, GLenum, GLint, GLint, GLsizei, GLsizei, GLint);
-    GLuint (*CreateProgram)();
-    GLuint (*CreateShader)(GLenum);
-    void (*Disable)(GLenum);
-    void (*DisableVertexAttribArray)(GLuint);
-    void (*DrawArrays)(GLenum, GLint, GLsizei);
-    void (*DrawElements)(GLenum, GLsizei, GLenum, const void*);
-    void (*Enable)(GLenum);
-    void (*EnableVertexAttribArray)(GLuint);
-    void (*GenBuffers)(GLsizei, GLuint*);
-    void (*GenerateMipmap)(GLenum);
-    void (*GenTextures)(GLsizei, GLuint*);
-    void (*GetProgramInfoLog)(GLuint, GLsizei, GLsizei*, char*);
-    void (*GetProgramiv)(GLuint, GLenum, GLint*);
-    void (*GetShaderInfoLog)(GLuint, GLsizei, GLsizei*, char*);
-    void (*GetShaderiv)(GLuint, GLenum, GLint*);
-    GLint (*GetUniformLocation)(GLuint, const char*);
-    void (*LinkProgram)(GLuint);
-    void (*ReadPixels)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*);
-    void (*ShaderSource)(GLuint, GLsizei, const char* const*, const GLint*);
-    void (*TexImage2D)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*);
-    void (*TexParameteri)(GLenum, GLenum, GLint);
-    void (*Uniform1i)(GLint, GLint);
-    void (*UniformMatrix4fv)(GLint, GLsizei, GLboolean, const GLfloat*);
-    void (*UseProgram)(GLuint);
-    void (*VertexAttrib4f)(GLuint, GLfloat, GLfloat, GLfloat, GLfloat);
-    void (*VertexAttribPointer)(GLuint, GLint, GLenum, GLboolean, GLsizei, const void*);
-    void (*Viewport)(GLint, GLint, GLsizei, GLsizei);
+#define ES_FUNCTION(name, ret, params) ret(*name) params;
+#define ES_LAYER_FUNCTION ES_FUNCTION
+#include "gl11/es_function_list.h"
 };
 
 extern EsFunctions es;

@@ -8,7 +8,6 @@
 // emscripten's own aliases of its WebGL functions: they stay the browser's
 // even where the layer defines a glEnable of its own. Naming only these keeps
 // the rest of the WebGL library out of the program.
-#define ES_ENTRY(name) {#name, reinterpret_cast<void*>(&emscripten_##name)}
 
 namespace {
 
@@ -18,44 +17,9 @@ struct Entry {
 };
 
 const Entry entries[] = {
-    ES_ENTRY(glActiveTexture),
-    ES_ENTRY(glAttachShader),
-    ES_ENTRY(glBindAttribLocation),
-    ES_ENTRY(glBindBuffer),
-    ES_ENTRY(glBindTexture),
-    ES_ENTRY(glBlendFunc),
-    ES_ENTRY(glBufferData),
-    ES_ENTRY(glClear),
-    ES_ENTRY(glClearColor),
-    ES_ENTRY(glCompileShader),
-    ES_ENTRY(glCopyTexImage2D),
-    ES_ENTRY(glCreateProgram),
-    ES_ENTRY(glCreateShader),
-    ES_ENTRY(glDisable),
-    ES_ENTRY(glDisableVertexAttribArray),
-    ES_ENTRY(glDrawArrays),
-    ES_ENTRY(glDrawElements),
-    ES_ENTRY(glEnable),
-    ES_ENTRY(glEnableVertexAttribArray),
-    ES_ENTRY(glGenBuffers),
-    ES_ENTRY(glGenerateMipmap),
-    ES_ENTRY(glGenTextures),
-    ES_ENTRY(glGetProgramInfoLog),
-    ES_ENTRY(glGetProgramiv),
-    ES_ENTRY(glGetShaderInfoLog),
-    ES_ENTRY(glGetShaderiv),
-    ES_ENTRY(glGetUniformLocation),
-    ES_ENTRY(glLinkProgram),
-    ES_ENTRY(glReadPixels),
-    ES_ENTRY(glShaderSource),
-    ES_ENTRY(glTexImage2D),
-    ES_ENTRY(glTexParameteri),
-    ES_ENTRY(glUniform1i),
-    ES_ENTRY(glUniformMatrix4fv),
-    ES_ENTRY(glUseProgram),
-    ES_ENTRY(glVertexAttrib4f),
-    ES_ENTRY(glVertexAttribPointer),
-    ES_ENTRY(glViewport),
+#define ES_FUNCTION(name, ret, params) {"gl" #name, reinterpret_cast<void*>(&emscripten_gl##name)},
+#define ES_LAYER_FUNCTION ES_FUNCTION
+#include "gl11/es_function_list.h"
 };
 
 }  // namespace

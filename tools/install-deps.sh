@@ -19,7 +19,7 @@ test_packages=(
   xserver-xorg-core xserver-xorg-video-dummy openbox x11-xserver-utils
   clang libclang-rt-14-dev libfreetype-dev pkg-config
   g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user
-  dpkg-dev lintian desktop-file-utils appstream groff icoutils debootstrap
+  dpkg-dev file lintian desktop-file-utils appstream groff icoutils debootstrap
   ffmpeg
   libegl-dev libgles-dev
 )

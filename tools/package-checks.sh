@@ -104,7 +104,7 @@ files = man.split(".SH FILES", 1)[1].split("\n.SH", 1)[0] if ".SH FILES" in man 
 if "/usr/share/doc/quorvex/changelog.gz" not in files:
     problems.append("quorvex(1)'s FILES section does not name the changelog")
 for where, text in (("README.md", readme), ("quorvex(1) FILES", files.replace("\\-", "-"))):
-    for path in sorted(set(re.findall(r"(/usr/[\w./+-]*\w/?)", text))):
+    for path in sorted(set(re.findall(r"(/usr/(?!local\b)[\w./+-]*\w/?)", text))):
         named += 1
         if not os.path.lexists(root + path):
             problems.append(f"{where} names {path}, which is not installed")
@@ -343,6 +343,33 @@ PY
   bare_summary+="; a window titled Quorvex, no error box, status 0 after a key (it opened $bare_opened); quorvex-capture wrote frame 5; apt-get remove, and apt-get purge after installing it again, each left none of its $(echo "$files" | wc -l) paths and no record in dpkg"
 }
 
+# readme_recipe_check: runs the README's "Debian 12 package" lines as written, on a copy of this
+# tree in a fresh copy of the bare root, the way its root shell runs them (without `sudo`; apt's
+# questions answered yes): they must build the package and leave it installed.
+readme_recipe_check() {
+  local recipe start state
+  recipe=$(awk '/^\*\*Debian 12 package\.\*\*/ { found = 1 } found && /^```/ { if (inside) exit; inside = 1; next } inside' README.md |
+    sed 's/^sudo //')
+  [ -n "$recipe" ] || { echo "README.md has no Debian 12 package recipe"; return 1; }
+  bare=$tmp/recipe
+  mkdir -p "$bare"
+  tar -C "$bare" -xzf "$bare_tarball" || { echo "cannot unpack $bare_tarball"; return 1; }
+  cp /etc/resolv.conf "$bare/etc/resolv.conf"
+  echo 'APT::Get::Assume-Yes "true";' >"$bare/etc/apt/apt.conf.d/90answer-yes"
+  mkdir -p "$bare/root/quorvex"
+  git ls-files -z -c -o --exclude-standard | tar --null -T - -cf - | tar -C "$bare/root/quorvex" -xf - ||
+    { echo "cannot copy the source tree into the root"; return 1; }
+  bare_mount -t proc proc "$bare/proc" && bare_mount --bind /dev "$bare/dev" &&
+    bare_mount --bind "$cache/archives" "$bare/var/cache/apt/archives" || { echo "mounting into the root failed"; return 1; }
+  start=$SECONDS
+  if ! in_bare bash -ec "cd /root/quorvex; $recipe" >"$tmp/recipe.log" 2>&1 </dev/null; then
+    echo "the recipe failed: $(tail -n 3 "$tmp/recipe.log" | paste -sd' ')"; return 1
+  fi
+  state=$(in_bare dpkg-query -W -f='${db:Status-Status} ${Version}' quorvex 2>&1)
+  [ "$state" = "installed $version" ] || { echo "after the recipe dpkg says '$state' for quorvex"; return 1; }
+  recipe_summary="its $(echo "$recipe" | wc -l) lines built and installed quorvex $version in $((SECONDS - start)) s"
+}
+
 case_name=bare_system
 if [ ! -f "$deb" ]; then
   if have dpkg-dev; then fail "no package to install (see the deb check)"; else skip "no package was made (no dpkg-dev)"; fi
@@ -356,6 +383,12 @@ elif [ ! -f "$bare_tarball" ] && ! make_bare_tarball; then
   skip "debootstrap cannot reach Debian's archive (http://deb.debian.org/debian), so there is no fresh root to install into"
 elif ! bare_system_check "$deb" >"$tmp/bare.log" 2>&1; then release_bare; fail "$(cat "$tmp/bare.log")"
 else release_bare; pass "$bare_summary"; fi
+case_name=readme_deb_recipe
+if [ "$(id -u)" -ne 0 ]; then skip "needs root (chroot, mount); run the test command as root"
+elif [ -z "${cache_lock:-}" ] || ! flock -w 900 "$cache_lock" || [ ! -f "$bare_tarball" ]; then
+  skip "no fresh root to run it in (see bare_system)"
+elif ! readme_recipe_check >"$tmp/recipe-check.log" 2>&1; then release_bare; fail "$(cat "$tmp/recipe-check.log")"
+else release_bare; pass "$recipe_summary"; fi
 [ -n "${cache_lock:-}" ] && exec {cache_lock}>&-
 
 # --- the Windows zip ------------------------------------------------------------------------------
@@ -398,7 +431,7 @@ fi
 # --- the same bytes from every build ----------------------------------------------------------------
 case_name=release_date
 # Archives made without git (a source tarball) carry this date: the changelog's latest entry.
-release_epoch=$(sed -n 's/^set(QUORVEX_RELEASE_EPOCH \([0-9]*\))$/\1/p' cmake/packaging.cmake)
+release_epoch=$(sed -n 's/^set(QUORVEX_RELEASE_EPOCH \([0-9]*\))$/\1/p' cmake/archive_dates.cmake)
 if ! have dpkg-dev; then skip "dpkg-parsechangelog (dpkg-dev) cannot be installed"
 elif changelog_epoch=$(dpkg-parsechangelog -l packaging/changelog -STimestamp) && [ "$changelog_epoch" = "$release_epoch" ]; then
   pass "QUORVEX_RELEASE_EPOCH $release_epoch is the changelog's date, $(date -u -d "@$release_epoch" +%F)"
