@@ -78,6 +78,13 @@ if ! tools/install-deps.sh --only chromium python3-websocket >"$tmp/deps.log" 2>
   summary
   exit
 fi
+# Lighthouse, pinned, from the npm registry into a cache outside the tree.
+lighthouse=/var/cache/quorvex-lighthouse/node_modules/.bin/lighthouse
+if [ ! -x "$lighthouse" ] && command -v npm >/dev/null; then
+  npm install --no-audit --no-fund --prefix /var/cache/quorvex-lighthouse lighthouse@12.2.3 >"$tmp/npm.log" 2>&1
+fi
+[ -x "$lighthouse" ] || { lighthouse=""; skip lighthouse "npm cannot install lighthouse@12.2.3"; }
+export QV_LIGHTHOUSE=$lighthouse
 mkdir -p "$build/web-checks"
 # The zip as a visitor unpacks it, for the page opened from disk.
 unzipped=$build

@@ -500,6 +500,30 @@ def check_reduced_motion(browser, base):
            "held frame %s, Play focused and shown %s, Enter on it started the demo %s" % (held, play, bool(running)))
 
 
+def check_lighthouse(base, lighthouse):
+    """Lighthouse's desktop preset: 100 in accessibility and best practices, no main-thread task of 100 ms or more."""
+    if not lighthouse:
+        print("SKIPPED [lighthouse]: Lighthouse 12.2.3 is not installed", flush=True)
+        return
+    out = os.path.join(tempfile.mkdtemp(prefix="qv-lighthouse."), "report.json")
+    flags = "--headless=new --use-angle=swiftshader --enable-unsafe-swiftshader" + (" --no-sandbox" if os.geteuid() == 0 else "")
+    subprocess.run([lighthouse, base + "/quorvex.html", "--preset=desktop", "--quiet", "--output=json",
+                    "--output-path=" + out, "--only-categories=accessibility,best-practices,performance",
+                    "--chrome-flags=" + flags], env=dict(os.environ, CHROME_PATH=shutil.which("chromium")),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    try:
+        found = json.load(open(out))
+    except (OSError, ValueError):
+        report("lighthouse", False, "Lighthouse wrote no report")
+        return
+    finally:
+        shutil.rmtree(os.path.dirname(out), ignore_errors=True)
+    scores = {k: found["categories"][k]["score"] for k in ("accessibility", "best-practices")}
+    tasks = [round(t["duration"]) for t in found["audits"]["long-tasks"]["details"].get("items", [])]
+    report("lighthouse", all(v == 1 for v in scores.values()), "scores %s" % scores)
+    report("longest_task", max(tasks, default=0) < 100, "main-thread tasks of 50 ms or more: %s ms" % tasks)
+
+
 def read_boxes(browser):
     """The dialog's boxes, one at a time, dismissed in turn, as (caption, text) pairs."""
     boxes = []
@@ -564,6 +588,7 @@ def main():
     finally:
         browser.close()
     check_no_webgl2(base)
+    check_lighthouse(base, os.environ.get("QV_LIGHTHOUSE"))
     server.shutdown()
     print("%d of %d browser cases passed" % (sum(results), len(results)), flush=True)
     return 0 if results and all(results) else 1
