@@ -43,7 +43,7 @@ if ! tools/install-deps.sh --only cmake ninja-build emscripten node-acorn >"$tmp
 fi
 if cmake --preset web >"$tmp/configure.log" 2>&1 &&
    cmake --build --preset web >"$tmp/build.log" 2>&1; then
-  pass web_build "quorvex.js and quorvex.wasm in $build/, warnings as errors"
+  pass web_build "quorvex.js (the wasm inside) in $build/, warnings as errors"
 else
   cat "$tmp/configure.log" "$tmp/build.log" | tail -n 40 >&2
   fail web_build "the web preset did not build"
