@@ -256,7 +256,15 @@ bool platform_destroy_window(PlatformWindow* window)
 
 void platform_start_timer(PlatformWindow*, unsigned id, unsigned period_ms)
 {
-    emulated_timer_start(&web.timer, id, period_ms, static_cast<std::uint64_t>(emscripten_get_now()));
+    auto now = static_cast<std::uint64_t>(emscripten_get_now());
+    emulated_timer_start(&web.timer, id, period_ms, now);
+    // A page opened in a background tab sees no visibility change until it is
+    // shown, so the timer stands still from its start then, too.
+    EmscriptenVisibilityChangeEvent visibility;
+    if (emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS && visibility.hidden) {
+        web.hidden = true;
+        web.hidden_since_ms = now;
+    }
 }
 
 void platform_show_window(PlatformWindow* window)

@@ -1,9 +1,10 @@
-# web_checks.py PAGE_DIR REFERENCE_DIR OUT_DIR -- the browser build in a real headless Chromium, driven over its DevTools protocol
+# web_checks.py PAGE_DIR REFERENCE_DIR OUT_DIR [UNZIPPED_DIR] -- the browser build in a real headless Chromium, driven over its DevTools protocol
 #
 # PAGE_DIR holds the built page (quorvex.html, .js, .wasm); REFERENCE_DIR the
 # native captures frame-000200.png, -000500 and -000672. Every case prints PASS,
 # FAIL or SKIPPED with its figures; OUT_DIR receives the screenshots. Exit status:
-# 0 when every case passed, 1 otherwise.
+# 0 when every case passed, 1 otherwise. UNZIPPED_DIR (the zip as unpacked;
+# PAGE_DIR when not given) is opened from disk, as a double-click opens it.
 import functools
 import http.server
 import json
@@ -223,10 +224,10 @@ class Browser:
         open(path, "wb").write(data)
         return read_png(data)
 
-    def press_key(self):
+    def press_key(self, key="q", code="KeyQ", key_code=81, text="q"):
         for kind in ("keyDown", "keyUp"):
-            self.call("Input.dispatchKeyEvent", type=kind, key="q", code="KeyQ", text="q" if kind == "keyDown" else "",
-                      windowsVirtualKeyCode=81, nativeVirtualKeyCode=81)
+            self.call("Input.dispatchKeyEvent", type=kind, key=key, code=code, text=text if kind == "keyDown" else "",
+                      windowsVirtualKeyCode=key_code, nativeVirtualKeyCode=key_code)
 
     def click(self, x, y):
         for kind in ("mousePressed", "mouseReleased"):
@@ -359,14 +360,21 @@ def check_live(browser, base, out_dir):
         report(case, True, "title %r after %.2f s; a key ended it (%r), the frame stayed, no console errors" % (
             title, first_title_s, line))
 
-    case = "restart"
-    browser.events.clear()
-    browser.click(400, 300)
-    restarted = browser.wait_for("document.body.dataset.state === 'running' && performance.now() < 10000", 10)
-    title = browser.wait_for("/^Quorvex   \\[\\d+ FPS\\]$/.test(%s) && %s" % (TITLE_TEXT, TITLE_TEXT), 3.0)
-    report(case, bool(restarted and title),
-           "a click on the ended page started it again (a fresh page, title %r)" % title if restarted and title
-           else "a click did not start it again (state %s)" % browser.evaluate("document.body.dataset.state"))
+    # Each way to start it again, from the ended page; a key ends each restart.
+    for case, how, press in (("restart", "a click on the picture", lambda: browser.click(400, 280)),
+                             ("restart_enter", "Enter", lambda: browser.press_key("Enter", "Enter", 13, "\r")),
+                             ("restart_line", "a click on the ended line", lambda: browser.click(400, 590))):
+        if case != "restart":
+            browser.press_key()
+            browser.wait_for("document.body.dataset.state === 'ended'", 3.0)
+        browser.events.clear()
+        browser.evaluate("window.notReloaded = true")
+        press()
+        restarted = browser.wait_for("!window.notReloaded && document.body.dataset.state === 'running'", 10)
+        title = browser.wait_for("/^Quorvex   \\[\\d+ FPS\\]$/.test(%s) && %s" % (TITLE_TEXT, TITLE_TEXT), 3.0)
+        report(case, bool(restarted and title),
+               "%s on the ended page started it again (a fresh page, title %r)" % (how, title) if restarted and title
+               else "%s did not start it again (state %s)" % (how, browser.evaluate("document.body.dataset.state")))
 
 
 def check_context_lost(browser, base):
@@ -428,6 +436,90 @@ def check_hidden_page(browser, base):
                drawing_ms, (log[shown][0] - log[hidden][0]) / 1000))
 
 
+def check_background_start(browser, base):
+    """A page that starts in a background tab: its first title counts a second of drawing, as the steady ones do."""
+    case = "background_start"
+    browser.open("about:blank")
+    tab = browser.call("Target.createTarget", url="about:blank")["targetId"]
+    browser.open(base + "/quorvex.html")
+    hidden = browser.evaluate("document.visibilityState")
+    time.sleep(2.0)
+    browser.evaluate(WATCH_TITLE)
+    browser.call("Target.closeTarget", targetId=tab)
+    browser.wait_for("window.titleLog.filter(e => /FPS/.test(e[1])).length >= 4", 8.0)
+    rates = [int(FPS_TITLE.match(e[1]).group(1)) for e in browser.evaluate("window.titleLog") if FPS_TITLE.match(e[1])]
+    steady = sorted(rates[1:])[len(rates[1:]) // 2] if len(rates) > 1 else 0
+    report(case, hidden == "hidden" and len(rates) >= 3 and rates[0] >= 0.6 * steady,
+           "started %s; rates %s: the first within 0.6 of the median %d after it" % (hidden, rates, steady))
+
+
+def check_from_disk(browser, unzipped_dir, out_dir):
+    """The unzipped page opened from disk draws; without its script, or with a wasm that does not
+    compile, it ends in the page's own sentence, not the runtime's."""
+    script = open(os.path.join(unzipped_dir, "quorvex.js"), encoding="utf-8").read()
+    # The wasm's magic number, as base64 inside the script's data address.
+    broken = script.replace("base64,AGFzbQ", "base64,AAAAAA", 1)
+    for case, text, expected in (("from_disk", script, "running"), ("missing_script", None, "quorvex.js is missing"),
+                                 ("broken_wasm", broken, "could not load its WebAssembly")):
+        folder = tempfile.mkdtemp(prefix="qv-page.")
+        for name in ("quorvex.html", "quorvex.css", "quorvex-page.js"):
+            shutil.copy(os.path.join(unzipped_dir, name), folder)
+        if text is not None:
+            open(os.path.join(folder, "quorvex.js"), "w", encoding="utf-8").write(text)
+        browser.open("file://%s/quorvex.html" % folder)
+        state = browser.wait_for("Module.firstFrameMs ? 'running' : document.body.dataset.state !== 'loading' && "
+                                 "document.body.dataset.state", 30)
+        line = browser.evaluate("document.getElementById('status').textContent") if state != "running" else \
+            "%d lit pixels" % lit_pixels(browser.screenshot(os.path.join(out_dir, "page-from-disk.png")))
+        shutil.rmtree(folder)
+        ok = state == expected and int(line.split()[0]) > 10000 and not browser.errors() if text is script else \
+            state == "failed" and expected in line and "Aborted" not in line and text != script
+        report(case, ok, "state %s, %s" % (state, line))
+
+
+def check_reduced_motion(browser, base):
+    """A visitor who asks for reduced motion: one frame held, a Play button that starts the demo."""
+    case = "reduced_motion"
+    browser.call("Emulation.setEmulatedMedia", features=[{"name": "prefers-reduced-motion", "value": "reduce"}])
+    try:
+        browser.open(base + "/quorvex.html")
+        held = browser.wait_for("document.body.dataset.state === 'held' && document.body.dataset.frame", 60)
+        play = browser.evaluate("document.activeElement.id === 'play' && !!document.getElementById('play').offsetParent")
+        browser.press_key("Enter", "Enter", 13, "\r")
+        running = browser.wait_for("document.body.dataset.state === 'running' && location.search === '?play'", 10)
+    finally:
+        browser.call("Emulation.setEmulatedMedia", features=[])
+    report(case, bool(held and play and running),
+           "held frame %s, Play focused and shown %s, Enter on it started the demo %s" % (held, play, bool(running)))
+
+
+def check_lighthouse(base, lighthouse):
+    """Lighthouse's desktop preset: 100 in accessibility and best practices, no main-thread task of 100 ms or more."""
+    if not lighthouse:
+        print("SKIPPED [lighthouse]: Lighthouse 12.2.3 is not installed", flush=True)
+        return
+    out = os.path.join(tempfile.mkdtemp(prefix="qv-lighthouse."), "report.json")
+    flags = "--headless=new --use-angle=swiftshader --enable-unsafe-swiftshader" + (" --no-sandbox" if os.geteuid() == 0 else "")
+    subprocess.run([lighthouse, base + "/quorvex.html", "--preset=desktop", "--quiet", "--output=json",
+                    "--output-path=" + out, "--only-categories=accessibility,best-practices,performance",
+                    "--chrome-flags=" + flags], env=dict(os.environ, CHROME_PATH=shutil.which("chromium")),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    try:
+        found = json.load(open(out))
+    except (OSError, ValueError):
+        report("lighthouse", False, "Lighthouse wrote no report")
+        return
+    finally:
+        shutil.rmtree(os.path.dirname(out), ignore_errors=True)
+    scores = {k: found["categories"][k]["score"] for k in ("accessibility", "best-practices")}
+    audit = found["audits"]["long-tasks"]
+    print("MEASURE [lighthouse]: long-tasks %s %s" % (audit.get("scoreDisplayMode"), audit.get("errorMessage", "")), flush=True)
+    tasks = [round(t["duration"]) for t in audit.get("details", {}).get("items", [])]
+    report("lighthouse", all(v == 1 for v in scores.values()), "scores %s" % scores)
+    report("longest_task", audit.get("scoreDisplayMode") != "error" and max(tasks, default=0) < 100,
+           "main-thread tasks of 50 ms or more: %s ms" % tasks)
+
+
 def read_boxes(browser):
     """The dialog's boxes, one at a time, dismissed in turn, as (caption, text) pairs."""
     boxes = []
@@ -469,6 +561,7 @@ def check_bad_frame(browser, base):
 
 def main():
     page_dir, reference_dir, out_dir = sys.argv[1:4]
+    unzipped_dir = sys.argv[4] if len(sys.argv) > 4 else page_dir
     os.makedirs(os.path.join(out_dir, "control"), exist_ok=True)
     server = serve(page_dir)
     base = "http://127.0.0.1:%d" % server.server_address[1]
@@ -484,9 +577,13 @@ def main():
         check_live(browser, base, out_dir)
         check_context_lost(browser, base)
         check_hidden_page(browser, base)
+        check_background_start(browser, base)
+        check_reduced_motion(browser, base)
+        check_from_disk(browser, unzipped_dir, out_dir)
     finally:
         browser.close()
     check_no_webgl2(base)
+    check_lighthouse(base, os.environ.get("QV_LIGHTHOUSE"))
     server.shutdown()
     print("%d of %d browser cases passed" % (sum(results), len(results)), flush=True)
     return 0 if results and all(results) else 1

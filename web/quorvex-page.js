@@ -1,4 +1,4 @@
-// quorvex-page.js -- the page around the demo: ?frame=N, full screen on a click, the line that says it ended, message boxes
+// quorvex-page.js -- the page around the demo: ?frame=N, reduced motion, full screen, the line that says it ended or why it failed, message boxes
 "use strict";
 
 // The module's settings and the calls the C++ side makes into the page
@@ -8,16 +8,71 @@ var Module = (function () {
   const canvas = document.getElementById("canvas");
   const status = document.getElementById("status");
   const box = document.getElementById("box");
-  const frame = new URLSearchParams(location.search).get("frame");
+  const params = new URLSearchParams(location.search);
+  const HELD_FOR_REDUCED_MOTION = 240;   // torus, panels and logo, no blur or fade
+  // A visitor who asks for reduced motion gets one frame held, with a Play
+  // button; ?play (what the button opens) and ?frame=N say what to do instead.
+  const reduced = params.get("frame") === null && !params.has("play") &&
+    window.matchMedia("(prefers-reduced-motion: reduce)").matches;
+  const frame = reduced ? String(HELD_FOR_REDUCED_MOTION) : params.get("frame");
   const boxes = [];      // [caption, text] waiting for the dialog, oldest first
   let lastError = "";    // the program's last line on standard error
   let ended = false;
+  if (reduced) {
+    document.body.dataset.motion = "reduced";
+  }
 
   // body's data-state says where the page is: loading, running, held, ended,
   // failed or refused.
   function setState(state, line) {
     document.body.dataset.state = state;
     status.textContent = line;
+  }
+
+  // Any failure while loading or starting ends in a sentence a visitor can act
+  // on; what the runtime said goes to the console for developers.
+  function fail(line, detail) {
+    if (detail) {
+      console.warn(String(detail));
+    }
+    if (document.body.dataset.state !== "failed") {
+      setState("failed", line);
+    }
+  }
+  const cannotStart = "Quorvex could not start: this browser could not load its WebAssembly. " +
+    "Reload the page; if that does not help, unzip the download again or use an up-to-date browser.";
+  // The runtime's own failures (a fetch refused, a module that does not
+  // compile) reach the page as rejected promises nothing else handles.
+  window.addEventListener("unhandledrejection", function (event) {
+    event.preventDefault();
+    if (document.body.dataset.state === "loading") {
+      fail(cannotStart, event.reason);
+    } else if (document.body.dataset.state === "running") {
+      fail("Quorvex stopped unexpectedly. Reload the page to start it again.", event.reason);
+    }
+  });
+
+  function restart() {
+    location.reload();
+  }
+
+  function goFullScreen() {
+    if (!document.fullscreenElement && stage.requestFullscreen) {
+      stage.requestFullscreen().catch(function () {});
+    }
+  }
+
+  // After the end the whole line is a button that starts it again; it takes
+  // the focus, so Enter or Space presses it.
+  function showEnded(line) {
+    ended = true;
+    setState("ended", "");
+    const button = document.createElement("button");
+    button.type = "button";
+    button.textContent = line;
+    button.addEventListener("click", restart);
+    status.appendChild(button);
+    button.focus();
   }
 
   // The dialog shows one box at a time, in the order the program raised them.
@@ -36,10 +91,14 @@ var Module = (function () {
   // the demo has ended, a click starts it again from frame 1.
   canvas.addEventListener("click", function () {
     if (ended) {
-      location.reload();
-    } else if (!document.fullscreenElement && stage.requestFullscreen) {
-      stage.requestFullscreen().catch(function () {});
+      restart();
+    } else {
+      goFullScreen();
     }
+  });
+  document.getElementById("full-screen").addEventListener("click", goFullScreen);
+  document.getElementById("play").addEventListener("click", function () {
+    location.search = "?play";
   });
 
   return {
@@ -58,10 +117,13 @@ var Module = (function () {
       }
     },
     onAbort: function (what) {
-      setState("failed", "Quorvex stopped: " + what);
+      fail(document.body.dataset.state === "loading" ? cannotStart
+        : "Quorvex stopped unexpectedly. Reload the page to start it again.", what);
     },
     loadFailed: function (address) {
-      setState("failed", "Quorvex could not be loaded: " + address + " did not arrive.");
+      const file = address.slice(address.lastIndexOf("/") + 1);
+      fail("Quorvex could not be loaded: its file " + file + " is missing or was refused. " +
+        "Keep all of the download's files together in one folder and open quorvex.html from there.");
     },
     showMessageBox: function (caption, text) {
       boxes.push([caption, text]);
@@ -69,19 +131,23 @@ var Module = (function () {
     },
     demoEnded: function (code) {
       if (code === 0) {
-        ended = true;
-        setState("ended", "Quorvex has ended. Click the picture to start it again.");
+        showEnded("Quorvex has ended. Press Enter or click here to start it again.");
       } else {
-        setState("failed", lastError || "Quorvex could not start.");
+        fail(lastError || "Quorvex could not start.");
       }
     },
     contextLost: function () {
-      ended = true;
-      setState("ended", "The browser took the picture's WebGL context away. Click the picture to start again.");
+      showEnded("The browser took the picture's WebGL context away. Press Enter or click here to start again.");
     },
     frameHeld: function (n) {
-      setState("held", "");
+      setState("held", reduced ? "Held on one frame, as this system asks for reduced motion." : "");
       document.body.dataset.frame = String(n);
+      if (reduced) {
+        document.getElementById("hint-text").textContent = "";
+        const play = document.getElementById("play");
+        play.hidden = false;
+        play.focus();
+      }
     },
     badFrameRequest: function (text, max) {
       setState("refused", "?frame=" + text + " is not a frame number from 1 to " + max + ".");
