@@ -70,11 +70,16 @@ static void report(const std::string& text)
     }
 }
 
-static std::string frame_path(const std::string& dir, std::int32_t frame)
+static std::string frame_name(std::int32_t frame)
 {
     char name[32];
     std::snprintf(name, sizeof name, "frame-%06d.png", static_cast<int>(frame));
-    return dir + (dir.back() == '/' ? "" : "/") + name;
+    return name;
+}
+
+static std::string frame_path(const std::string& dir, std::int32_t frame)
+{
+    return dir + (dir.back() == '/' ? "" : "/") + frame_name(frame);
 }
 
 // A PNG frame, written and closed under its temporary name; the queue renames it.
@@ -91,7 +96,7 @@ static Outcome write_png_frame(void* context, const FrameSlot& slot, OutputFile*
         *error = "cannot encode '" + path + "': out of memory";
         return Outcome::failed;
     }
-    Outcome outcome = output_open(path, pending, error);
+    Outcome outcome = output_open_in(prepared_output_dir(), frame_name(slot.frame), path, pending, error);
     if (outcome == Outcome::ok) {
         outcome = output_write(pending, writer.encoded.data(), size, error);
     }
@@ -134,7 +139,7 @@ static void run_writer(Capture* capture)
 static std::string interrupt_message(const Capture& capture, std::int32_t last_written)
 {
     const bool stream = capture.options->output == capture_output_y4m;
-    const bool nothing_kept = stream && (!capture.stream.temp_path.empty() || capture.stream.empty_on_failure);
+    const bool nothing_kept = stream && (!capture.stream.temp_name.empty() || capture.stream.empty_on_failure);
     if (nothing_kept || (stream ? capture.stream.written == 0 : last_written == 0)) {
         return "interrupted before any frame was written; nothing half-written is left";
     }
@@ -212,7 +217,7 @@ static Outcome open_outputs(Capture* capture, std::string* error)
 {
     const CaptureOptions& options = *capture->options;
     if (options.output == capture_output_png) {
-        const std::string first = frame_path(options.out_dir, options.frames.front().first);
+        const std::string first = frame_name(options.frames.front().first);
         return prepare_output_dir(options.out_dir, first, error) ? Outcome::ok : Outcome::failed;
     }
     if (options.output != capture_output_y4m) {

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <csignal>
+#include <cstdio>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,7 +101,7 @@ TEST(CaptureFiles, DescriptorsDevicesAndHardLinksAreWrittenInPlace)
     OutputFile file;
     std::string error;
     ASSERT_EQ(output_open("/dev/full", &file, &error), Outcome::ok) << error;
-    EXPECT_TRUE(file.temp_path.empty());
+    EXPECT_TRUE(file.temp_name.empty());
     EXPECT_EQ(output_write(&file, "x", 1, &error), Outcome::failed);
     EXPECT_EQ(error, "cannot write '/dev/full': No space left on device");
     output_abandon(&file);
@@ -112,7 +115,7 @@ TEST(CaptureFiles, DescriptorsDevicesAndHardLinksAreWrittenInPlace)
         ASSERT_EQ(output_open(name, &file, &error), Outcome::ok) << name << ": " << error;
         EXPECT_EQ(file.fd, fd) << name;
         EXPECT_FALSE(file.owned) << name;
-        EXPECT_TRUE(file.temp_path.empty()) << name;
+        EXPECT_TRUE(file.temp_name.empty()) << name;
         output_abandon(&file);
     }
     ASSERT_EQ(output_open("/dev/stderr", &file, &error), Outcome::ok) << error;
@@ -136,6 +139,8 @@ TEST(CaptureFiles, AWriteProtectedFileIsRefusedAndKept)
     const fs::path dir = fresh_dir("qv-capture-protected");
     std::ofstream(dir / "kept.y4m") << "old";
     chmod((dir / "kept.y4m").c_str(), 0444);
+    fs::create_directories(dir / "shut");
+    chmod((dir / "shut").c_str(), 0555);
     chmod(dir.c_str(), 0777);
     const bool as_root = geteuid() == 0;
     if (as_root) {
@@ -145,14 +150,17 @@ TEST(CaptureFiles, AWriteProtectedFileIsRefusedAndKept)
     }
     std::string error;
     const Outcome outcome = write_file(dir / "kept.y4m", "video", &error);
+    std::string shut_error;
+    EXPECT_FALSE(prepare_output_dir((dir / "shut").string(), "frame-000001.png", &shut_error));
     if (as_root) {
         ASSERT_EQ(seteuid(0), 0);
         ASSERT_EQ(setegid(0), 0);
     }
     EXPECT_EQ(outcome, Outcome::failed);
     EXPECT_EQ(error, "cannot write '" + (dir / "kept.y4m").string() + "': Permission denied");
+    EXPECT_EQ(shut_error, "cannot write to output directory '" + (dir / "shut").string() + "': Permission denied");
     EXPECT_EQ(file_text(dir / "kept.y4m"), "old");
-    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"kept.y4m"}));
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"kept.y4m", "shut"}));
     fs::remove_all(dir);
 }
 
@@ -174,15 +182,72 @@ TEST(CaptureFiles, ALinkPlantedInASharedStickyFolderIsNotFollowed)
     fs::create_symlink(dir / "mine", dir / "shared" / "demo.y4m");
     ASSERT_EQ(lchown((dir / "shared" / "demo.y4m").c_str(), 65534, 65534), 0);
 
+    // The same for a link standing for a folder above the last name.
+    fs::create_directories(dir / "private");
+    fs::create_symlink(dir / "private", dir / "shared" / "shots");
+    ASSERT_EQ(lchown((dir / "shared" / "shots").c_str(), 65534, 65534), 0);
+
     std::string error;
     EXPECT_EQ(write_file(dir / "shared" / "demo.y4m", "video", &error), Outcome::failed);
-    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+    EXPECT_EQ(error, "cannot write '" + (dir / "shared" / "demo.y4m").string() + "': Permission denied");
     EXPECT_EQ(file_text(dir / "mine"), "private");
+    const fs::path below = dir / "shared" / "shots" / "x.y4m";
+    EXPECT_EQ(write_file(below, "video", &error), Outcome::failed);
+    EXPECT_EQ(error, "cannot create a file in '" + below.parent_path().string() + "': Permission denied");
+    EXPECT_FALSE(prepare_output_dir((dir / "shared" / "shots" / "sub").string(), "", &error));
+    EXPECT_EQ(error, "cannot create output directory '" + (dir / "shared" / "shots" / "sub").string() +
+                         "': Permission denied");
+    EXPECT_TRUE(names_in(dir / "private").empty());
 
     // The folder's owner's link is followed, as the kernel follows it.
     ASSERT_EQ(lchown((dir / "shared" / "demo.y4m").c_str(), 65533, 65533), 0);
     EXPECT_EQ(write_file(dir / "shared" / "demo.y4m", "video", &error), Outcome::ok) << error;
     EXPECT_EQ(file_text(dir / "mine"), "video");
+    fs::remove_all(dir);
+}
+
+// A name swapped with a planted link while it is written (a file with two
+// names, so written in place): the other user's file behind the link is never
+// what gets written.
+TEST(CaptureFiles, ANameSwappedForALinkDuringTheWriteLeavesTheLinkedFileAlone)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "SKIPPED: needs root to swap names as another user";
+    }
+    const fs::path dir = fresh_dir("qv-capture-swap");
+    std::ofstream(dir / "mine") << "private";
+    chmod((dir / "mine").c_str(), 0600);
+    fs::create_directories(dir / "shared");
+    chmod((dir / "shared").c_str(), 01777);
+    std::ofstream(dir / "shared" / "out.y4m") << "old";
+    fs::create_hard_link(dir / "shared" / "out.y4m", dir / "shared" / "second");
+    fs::create_symlink(dir / "mine", dir / "shared" / "bait");
+    for (const char* name : {"out.y4m", "second", "bait"}) {
+        ASSERT_EQ(lchown((dir / "shared" / name).c_str(), 65534, 65534), 0);
+    }
+    const pid_t swapper = fork();
+    ASSERT_GE(swapper, 0);
+    if (swapper == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) {
+            _exit(1);
+        }
+        const std::string out = (dir / "shared" / "out.y4m").string();
+        const std::string bait = (dir / "shared" / "bait").string();
+        for (;;) {
+            renameat2(AT_FDCWD, out.c_str(), AT_FDCWD, bait.c_str(), RENAME_EXCHANGE);
+        }
+    }
+    while (!fs::is_symlink(dir / "shared" / "out.y4m")) {   // the swapping has begun
+    }
+    std::string error;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < end) {
+        write_file(dir / "shared" / "out.y4m", "video", &error);
+    }
+    kill(swapper, SIGKILL);
+    int status = 0;
+    waitpid(swapper, &status, 0);
+    EXPECT_EQ(file_text(dir / "mine"), "private");
     fs::remove_all(dir);
 }
 
