@@ -54,14 +54,12 @@ static const mode_t process_umask = [] {
     return mask;
 }();
 
-// Temporaries on disk, for an interrupt to remove from the main thread. Each is
-// entered before it is created, so none can appear unseen.
+// Temporaries on disk, for main to remove when an exception ends the capture.
 namespace {
 struct Temporary {
     std::uint64_t id;
     int dir;            // the folder it is in (held by its OutputFile)
-    std::string name;   // empty while its creation is in flight
-    bool settled;       // created (name set) or given up
+    std::string name;
 };
 }  // namespace
 
@@ -69,19 +67,7 @@ static struct {
     std::mutex lock;
     std::vector<Temporary> list;
     std::uint64_t next_id = 1;
-    bool closed = false;   // interrupted: no new temporary
 } temporaries;
-
-static void settle_temporary(std::uint64_t id, const std::string& name)
-{
-    std::lock_guard<std::mutex> hold(temporaries.lock);
-    for (Temporary& entry : temporaries.list) {
-        if (entry.id == id) {
-            entry.name = name;
-            entry.settled = true;
-        }
-    }
-}
 
 static void forget_temporary(std::uint64_t id)
 {
@@ -91,46 +77,18 @@ static void forget_temporary(std::uint64_t id)
 
 void remove_all_temporaries()
 {
-    // A creation in flight may land after a first pass: look again until every
-    // entry has settled, but not for long (busy cores may leave it no time).
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-    for (;;) {
-        bool in_flight = false;
-        {
-            std::lock_guard<std::mutex> hold(temporaries.lock);
-            temporaries.closed = true;
-            for (const Temporary& entry : temporaries.list) {
-                if (!entry.name.empty()) {
-                    unlinkat(entry.dir, entry.name.c_str(), 0);
-                }
-                in_flight = in_flight || !entry.settled;
-            }
-        }
-        if (!in_flight || std::chrono::steady_clock::now() > give_up) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::lock_guard<std::mutex> hold(temporaries.lock);
+    for (const Temporary& entry : temporaries.list) {
+        unlinkat(entry.dir, entry.name.c_str(), 0);
     }
 }
 
 // Creates a new temporary in the folder `dir` (exclusively, never through a
-// link), gives it mode 0666 less the umask, and enters it. `interrupted` once
-// remove_all_temporaries has run.
+// link), gives it mode 0666 less the umask, and enters it.
 static Outcome create_temporary(int dir, OutputFile* file)
 {
-    // Everything that allocates comes before the file exists.
     static std::atomic<std::uint32_t> counter{static_cast<std::uint32_t>(getpid()) * 2654435761u};
     std::string name = ".quorvex-capture.XXXXXXXX";
-    std::uint64_t id = 0;
-    {
-        std::lock_guard<std::mutex> hold(temporaries.lock);
-        if (temporaries.closed) {
-            return Outcome::interrupted;
-        }
-        id = temporaries.next_id++;
-        temporaries.list.push_back(Temporary{id, dir, std::string(), false});
-        temporaries.list.back().name.reserve(name.size());
-    }
     int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
         std::snprintf(name.data() + name.size() - 8, 9, "%08x",
@@ -140,18 +98,15 @@ static Outcome create_temporary(int dir, OutputFile* file)
             break;
         }
     }
-    int code = errno;
     if (fd < 0) {
-        forget_temporary(id);
-        errno = code;
         return Outcome::failed;
     }
-    // From here on nothing allocates: the entry's room was reserved above.
-    settle_temporary(id, name);
     fchmod(fd, 0666 & ~process_umask);
     file->fd = fd;
-    file->temp_name.swap(name);
-    file->temp_id = id;
+    file->temp_name = name;
+    std::lock_guard<std::mutex> hold(temporaries.lock);
+    file->temp_id = temporaries.next_id++;
+    temporaries.list.push_back(Temporary{file->temp_id, dir, name});
     return Outcome::ok;
 }
 
@@ -265,14 +220,13 @@ static Outcome open_regular(const ResolvedPath& where, OutputFile* file, std::st
         return Outcome::failed;
     }
     if (!(where.exists && old.st_nlink > 1)) {
-        Outcome created = create_temporary(where.dir, file);
-        if (created == Outcome::ok && where.exists) {
-            take_over_attributes(file->fd, old);
-        }
-        if (created != Outcome::failed) {
-            file->owned = created == Outcome::ok;
+        if (create_temporary(where.dir, file) == Outcome::ok) {
+            if (where.exists) {
+                take_over_attributes(file->fd, old);
+            }
+            file->owned = true;
             file->regular = true;
-            return created;
+            return Outcome::ok;
         }
         *error = failure("cannot create a file in", directory_of(file->path));
         // The folder takes no new file, but the file itself may be writable.

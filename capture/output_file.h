@@ -21,7 +21,7 @@ struct OutputFile {
     int dir = -1;              // the folder `name` was found in, held open
     std::string name;          // the last name there, its links followed
     std::string temp_name;     // the temporary in `dir`; empty when written in place
-    std::uint64_t temp_id = 0; // its entry among the temporaries to remove on an interrupt
+    std::uint64_t temp_id = 0; // its entry among the temporaries main removes after an exception
     std::uint64_t written = 0; // bytes written so far
     bool regular = false;      // the descriptor is a regular file (written in large pieces)
     bool owned = false;        // ours to close (not a descriptor the process was given)
@@ -72,6 +72,5 @@ int prepared_output_dir();
 // created, where they are still empty.
 void remove_created_dirs();
 
-// After an interrupt, from the main thread: removes every temporary on disk,
-// even one whose writing thread cannot run, and refuses new ones.
+// When an exception ends the capture: removes every temporary on disk.
 void remove_all_temporaries();
