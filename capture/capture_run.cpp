@@ -20,7 +20,7 @@
 #include "capture/png_writer.h"
 #include "capture/progress.h"
 #include "capture/signals.h"
-#include "capture/startup_errors.h"
+#include "capture/message_box.h"
 #include "capture/y4m_writer.h"
 #include "platform/platform.h"
 #include "state/app_state.h"

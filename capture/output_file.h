@@ -71,6 +71,3 @@ int prepared_output_dir();
 // After a failure or an interrupt: removes the folders prepare_output_dir
 // created, where they are still empty.
 void remove_created_dirs();
-
-// When an exception ends the capture: removes every temporary on disk.
-void remove_all_temporaries();

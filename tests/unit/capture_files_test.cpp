@@ -19,7 +19,7 @@
 
 #include "capture/frame_queue.h"
 #include "capture/output_file.h"
-#include "capture/startup_errors.h"
+#include "capture/message_box.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
