@@ -2,10 +2,8 @@
 #include "capture/capture_run.h"
 
 #include <GL/gl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +20,7 @@
 #include "capture/png_writer.h"
 #include "capture/progress.h"
 #include "capture/signals.h"
-#include "capture/startup_errors.h"
+#include "capture/message_box.h"
 #include "capture/y4m_writer.h"
 #include "platform/platform.h"
 #include "state/app_state.h"
@@ -35,23 +33,22 @@ namespace {
 
 struct Capture;
 
-// One writing thread's own buffer.
-struct WriterContext {
+// The writer thread's own buffer, and the capture it writes for.
+struct WriterBuffers {
     Capture* capture;
     std::vector<std::uint8_t> encoded;
 };
 
-// Everything one capture holds.
+// Everything one capture holds. The writer thread alone touches `stream` and
+// `cut_frame` until it is joined.
 struct Capture {
     const CaptureOptions* options = nullptr;
     FrameQueue queue;
     OutputFile stream;
-    std::thread writer;
-    std::atomic<bool> writer_done{false};   // read without the lock after an interrupt
-    std::atomic<std::int32_t> cut_frame{0};   // a stream's frame an interrupt cut short
-    WriterContext writer_context{this, {}};
-    WriterContext renderer_context{this, {}};
-    FrameWriter renderer_writer{nullptr, &renderer_context};
+    std::thread writer_thread;
+    std::int32_t cut_frame = 0;   // a stream's frame an interrupt cut short
+    WriterBuffers writer_buffers{this, {}};
+    FrameWriter writer{nullptr, &writer_buffers};
     bool show_progress = false;
     std::int32_t drawn = 0;
 };
@@ -70,18 +67,23 @@ static void report(const std::string& text)
     }
 }
 
-static std::string frame_path(const std::string& dir, std::int32_t frame)
+static std::string frame_name(std::int32_t frame)
 {
     char name[32];
     std::snprintf(name, sizeof name, "frame-%06d.png", static_cast<int>(frame));
-    return dir + (dir.back() == '/' ? "" : "/") + name;
+    return name;
+}
+
+static std::string frame_path(const std::string& dir, std::int32_t frame)
+{
+    return dir + (dir.back() == '/' ? "" : "/") + frame_name(frame);
 }
 
 // A PNG frame, written and closed under its temporary name; the queue renames it.
-static Outcome write_png_frame(void* context, const FrameSlot& slot, OutputFile* pending,
+static Outcome write_png_frame(void* buffers, const FrameSlot& slot, OutputFile* pending,
                                std::string* error)
 {
-    WriterContext& writer = *static_cast<WriterContext*>(context);
+    WriterBuffers& writer = *static_cast<WriterBuffers*>(buffers);
     const CaptureOptions& options = *writer.capture->options;
     const std::string path = frame_path(options.out_dir, slot.frame);
     PngCompression compression = options.best ? png_compression_small : png_compression_fast;
@@ -91,7 +93,7 @@ static Outcome write_png_frame(void* context, const FrameSlot& slot, OutputFile*
         *error = "cannot encode '" + path + "': out of memory";
         return Outcome::failed;
     }
-    Outcome outcome = output_open(path, pending, error);
+    Outcome outcome = output_open_in(prepared_output_dir(), frame_name(slot.frame), path, pending, error);
     if (outcome == Outcome::ok) {
         outcome = output_write(pending, writer.encoded.data(), size, error);
     }
@@ -99,9 +101,9 @@ static Outcome write_png_frame(void* context, const FrameSlot& slot, OutputFile*
 }
 
 // A stream's frame: its line and its planes, in one write.
-static Outcome write_stream_frame(void* context, const FrameSlot& slot, OutputFile*, std::string* error)
+static Outcome write_stream_frame(void* buffers, const FrameSlot& slot, OutputFile*, std::string* error)
 {
-    WriterContext& writer = *static_cast<WriterContext*>(context);
+    WriterBuffers& writer = *static_cast<WriterBuffers*>(buffers);
     const std::size_t header_size = sizeof y4m_frame_header - 1;
     writer.encoded.resize(header_size + y4m_frame_size(capture_width, capture_height));
     std::copy(y4m_frame_header, y4m_frame_header + header_size, writer.encoded.begin());
@@ -115,26 +117,11 @@ static Outcome write_stream_frame(void* context, const FrameSlot& slot, OutputFi
     return outcome;
 }
 
-// The writer thread: writes queued frames in order until the renderer is done.
-static void run_writer(Capture* capture)
-{
-    FrameWriter writer{capture->renderer_writer.write, &capture->writer_context};
-    if (capture->options->output == capture_output_png) {
-        // The GL driver renders on every core in bursts: a lower priority
-        // writes in the gaps instead of taking turns. Not idle priority: a
-        // writer given no time at all would hold back every later frame.
-        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
-    }
-    while (queue_write_next(&capture->queue, &writer, true)) {
-    }
-    capture->writer_done = true;
-}
-
 // What an interrupted capture leaves, in words.
 static std::string interrupt_message(const Capture& capture, std::int32_t last_written)
 {
     const bool stream = capture.options->output == capture_output_y4m;
-    const bool nothing_kept = stream && (!capture.stream.temp_path.empty() || capture.stream.empty_on_failure);
+    const bool nothing_kept = stream && (!capture.stream.temp_name.empty() || capture.stream.empty_on_failure);
     if (nothing_kept || (stream ? capture.stream.written == 0 : last_written == 0)) {
         return "interrupted before any frame was written; nothing half-written is left";
     }
@@ -150,32 +137,16 @@ static std::string interrupt_message(const Capture& capture, std::int32_t last_w
                     : message + "; the stream ends there";
 }
 
-// After an interrupt: the writer is given a moment to drop its file, but not
-// waited for (busy cores may leave it little time); whatever it leaves is
-// removed from here. Then the process dies by the signal that asked.
+// After an interrupt: the writer has finished or dropped its frame and been
+// joined, so what is on disk is known. Then the process dies by the signal
+// that asked.
 [[noreturn]] static void end_by_interrupt(Capture* capture)
 {
-    const std::int32_t last_written = queue_stop(&capture->queue);
-    std::thread& writer = capture->writer;
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
-    while (writer.joinable() && !capture->writer_done && std::chrono::steady_clock::now() < give_up) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (capture->writer_thread.joinable()) {
+        capture->writer_thread.join();
     }
-    const bool writer_stopped = !writer.joinable() || capture->writer_done;
-    if (writer.joinable()) {
-        if (writer_stopped) {
-            writer.join();
-        } else {
-            writer.detach();
-        }
-    }
-    const std::string message = interrupt_message(*capture, last_written);
-    remove_all_temporaries();
-    if (writer_stopped) {
-        // Otherwise the writer may still hold the stream; its temporary is
-        // gone with the others, and the process ends in a moment.
-        output_abandon(&capture->stream);
-    }
+    const std::string message = interrupt_message(*capture, capture->queue.last_written);
+    output_abandon(&capture->stream);
     remove_created_dirs();
     if (capture->show_progress) {
         std::fprintf(stderr, "\n");
@@ -212,7 +183,7 @@ static Outcome open_outputs(Capture* capture, std::string* error)
 {
     const CaptureOptions& options = *capture->options;
     if (options.output == capture_output_png) {
-        const std::string first = frame_path(options.out_dir, options.frames.front().first);
+        const std::string first = frame_name(options.frames.front().first);
         return prepare_output_dir(options.out_dir, first, error) ? Outcome::ok : Outcome::failed;
     }
     if (options.output != capture_output_y4m) {
@@ -230,11 +201,10 @@ static Outcome open_outputs(Capture* capture, std::string* error)
 
 static bool start_writer(Capture* capture, std::string* error)
 {
-    capture->renderer_writer.write =
-        capture->options->output == capture_output_png ? write_png_frame : write_stream_frame;
+    capture->writer.write = capture->options->output == capture_output_png ? write_png_frame : write_stream_frame;
     try {
         queue_init(&capture->queue, slot_count, std::size_t{capture_width} * capture_height * 4);
-        capture->writer = std::thread(run_writer, capture);
+        capture->writer_thread = std::thread(queue_write_all, &capture->queue, &capture->writer);
         return true;
     } catch (const std::bad_alloc&) {
         *error = "out of memory";
@@ -249,9 +219,6 @@ static bool start_writer(Capture* capture, std::string* error)
 static void render_frames(Capture* capture)
 {
     const CaptureOptions& options = *capture->options;
-    // PNG frames are files of their own, so the renderer may write one itself
-    // when the writer falls behind; a stream's frames go out by the writer alone.
-    FrameWriter* self = options.output == capture_output_png ? &capture->renderer_writer : nullptr;
     const std::int32_t last = options.frames.back().last;
     const std::int32_t to_draw = capture_drawn_frame_count(options.frames, options.seek);
     const auto started = std::chrono::steady_clock::now();
@@ -272,7 +239,7 @@ static void render_frames(Capture* capture)
             if (options.output == capture_output_none) {
                 glFinish();
             } else {
-                FrameSlot* slot = queue_free_slot(&capture->queue, self);
+                FrameSlot* slot = queue_free_slot(&capture->queue);
                 if (!slot) {
                     return;
                 }
@@ -294,19 +261,6 @@ static void render_frames(Capture* capture)
             std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
             std::fflush(stderr);
         }
-    }
-}
-
-// The renderer writes what is still queued beside the writer, then waits for it.
-static void drain(Capture* capture)
-{
-    queue_end(&capture->queue);
-    if (capture->options->output == capture_output_png) {
-        while (queue_write_next(&capture->queue, &capture->renderer_writer, false)) {
-        }
-    }
-    while (!capture->writer_done && interrupted_by() == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
@@ -351,13 +305,11 @@ int run_capture(const CaptureOptions& options)
         capture.queue.failed = true;
         capture.queue.error = "out of memory";
     }
-    if (interrupted_by() == 0) {
-        drain(&capture);
-    }
+    queue_end(&capture.queue);
+    capture.writer_thread.join();
     if (interrupted_by() != 0) {
         end_by_interrupt(&capture);
     }
-    capture.writer.join();
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     error = capture.queue.error;

@@ -12,6 +12,7 @@
 #include "capture/capture_args.h"
 #include "capture/capture_run.h"
 #include "capture/output_file.h"
+#include "capture/temp_file.h"
 #include "capture/signals.h"
 
 // Standard output was closed when the process started: what goes there is lost.

@@ -9,18 +9,19 @@
 // `interrupted` the caller stops and says nothing of its own.
 enum class Outcome { ok, failed, interrupted };
 
-// A file being written. A regular file, or a name that leads to nothing yet,
-// is written under a temporary name in the same folder and renamed into place
-// by output_commit, through symbolic links followed as the kernel would follow
-// them for this process. Written in place: "-", this process's own descriptors
+// A file being written. Its path is resolved once (output_path.h) and every
+// later step works in the folder found. A regular file, or a name that leads
+// to nothing yet, is written under a temporary name in that folder and renamed
+// into place by output_commit. Written in place: "-", this process's own descriptors
 // however named (/dev/stdout, /dev/fd/N, /proc/self/fd/N), devices, FIFOs, and
 // a regular file with other hard links or in a folder that takes no new file.
 struct OutputFile {
     int fd = -1;
     std::string path;          // the name the user gave (for messages)
-    std::string final_path;    // `path` with its symbolic links followed
-    std::string temp_path;     // the temporary; empty when written in place
-    std::uint64_t temp_id = 0; // its entry among the temporaries to remove on an interrupt
+    int dir = -1;              // the folder `name` was found in, held open
+    std::string name;          // the last name there, its links followed
+    std::string temp_name;     // the temporary in `dir`; empty when written in place
+    std::uint64_t temp_id = 0; // its entry among the temporaries main removes after an exception
     std::uint64_t written = 0; // bytes written so far
     bool regular = false;      // the descriptor is a regular file (written in large pieces)
     bool owned = false;        // ours to close (not a descriptor the process was given)
@@ -33,6 +34,10 @@ struct OutputFile {
 // and its owner and group where the process may set them. A file this process
 // may not write, a folder or a terminal is refused; nothing is left behind.
 Outcome output_open(const std::string& path, OutputFile* file, std::string* error);
+
+// output_open for `name` in the folder `folder`, named `shown` in messages.
+Outcome output_open_in(int folder, const std::string& name, const std::string& shown, OutputFile* file,
+                       std::string* error);
 
 // Writes all of `data`, waiting on a pipe that is not read in steps that look
 // at the interrupt flag. After `failed` the caller abandons the file.
@@ -56,13 +61,13 @@ void output_abandon(OutputFile* file);
 bool same_as_standard_error(int fd);
 
 // Makes sure `dir` exists (creating missing parents) and takes new files, or
-// at least that `first_file` there may be written in place.
+// at least that `first_file` (a name in it) may be written in place, and holds
+// it open for prepared_output_dir.
 bool prepare_output_dir(const std::string& dir, const std::string& first_file, std::string* error);
+
+// The folder prepare_output_dir checked, for output_open_in.
+int prepared_output_dir();
 
 // After a failure or an interrupt: removes the folders prepare_output_dir
 // created, where they are still empty.
 void remove_created_dirs();
-
-// After an interrupt, from the main thread: removes every temporary on disk,
-// even one whose writing thread cannot run, and refuses new ones.
-void remove_all_temporaries();

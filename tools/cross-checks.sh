@@ -54,7 +54,7 @@ capture_sources=(capture/png_writer.cpp capture/deflate_runs.cpp capture/y4m_wri
   capture/output_file.cpp capture/frame_queue.cpp capture/progress.cpp capture/capture_args.cpp
   capture/signals.cpp)
 test_sources=(tests/unit/capture_encode_test.cpp tests/unit/capture_deflate_test.cpp
-  tests/unit/capture_args_test.cpp tests/unit/capture_files_test.cpp capture/startup_errors.cpp)
+  tests/unit/capture_args_test.cpp tests/unit/capture_files_test.cpp capture/message_box.cpp)
 
 # check TARGET COMPILER TRIPLET DEB_ARCH RUNNER... : builds the unit tests and the frame
 # encoder for one target (DEB_ARCH empty: this machine's libraries), runs both (through

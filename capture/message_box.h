@@ -1,4 +1,4 @@
-// startup_errors.h -- the demo's message boxes, kept for quorvex-capture's own one-line error
+// message_box.h -- the capture's message box: keeps the demo's boxes for a one-line error
 #pragma once
 
 #include <string>

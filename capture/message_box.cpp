@@ -1,5 +1,5 @@
-// startup_errors.cpp -- quorvex-capture's message box: nothing shown, the first complaint kept
-#include "capture/startup_errors.h"
+// message_box.cpp -- quorvex-capture's message box: nothing shown, the first complaint kept
+#include "capture/message_box.h"
 
 #include <cstring>
 

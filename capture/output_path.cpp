@@ -1,0 +1,220 @@
+// output_path.cpp -- a path resolved once, into a held folder and a last name
+#include "capture/output_path.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+// Links followed on one walk before it is a loop, as the kernel counts.
+static constexpr int max_links = 40;
+
+static constexpr int folder_flags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// The names of `path` pushed so that the first comes off the back first.
+static void push_names(const std::string& path, std::vector<std::string>* rest)
+{
+    std::vector<std::string> names;
+    std::size_t at = 0;
+    while (at < path.size()) {
+        std::size_t end = std::min(path.find('/', at), path.size());
+        if (end > at) {
+            names.push_back(path.substr(at, end - at));
+        }
+        at = end + 1;
+    }
+    rest->insert(rest->end(), names.rbegin(), names.rend());
+}
+
+// Reads the link `name` in `dir` when the rule lets it be followed; else EACCES.
+static bool follow_judged(int dir, const std::string& name, const struct stat& link, std::string* target)
+{
+    struct stat folder {};
+    if (fstat(dir, &folder) != 0) {
+        return false;
+    }
+    const bool shared_sticky = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    if (shared_sticky && link.st_uid != geteuid() && link.st_uid != folder.st_uid) {
+        errno = EACCES;
+        return false;
+    }
+    char text[PATH_MAX];
+    const ssize_t size = readlinkat(dir, name.c_str(), text, sizeof text);
+    if (size <= 0 || size == static_cast<ssize_t>(sizeof text)) {
+        errno = size < 0 ? errno : size == 0 ? ENOENT : ENAMETOOLONG;
+        return false;
+    }
+    target->assign(text, static_cast<std::size_t>(size));
+    return true;
+}
+
+// Puts a link's target in front of the names still to walk; an absolute one
+// starts again from the root.
+static bool splice(const std::string& target, int* dir, std::vector<std::string>* rest, int* links)
+{
+    if (++*links > max_links) {
+        errno = ELOOP;
+        return false;
+    }
+    if (target.front() == '/') {
+        const int root = open("/", folder_flags);
+        if (root < 0) {
+            return false;
+        }
+        close(*dir);
+        *dir = root;
+    }
+    push_names(target, rest);
+    return true;
+}
+
+// One step down into the folder `name`: its descriptor replaces `*dir`, or a
+// link there is judged and spliced in. With `made`, a missing folder is made.
+static bool step(int* dir, const std::string& name, std::vector<std::string>* rest, int* links,
+                 std::vector<MadeFolder>* made)
+{
+    const int next = openat(*dir, name.c_str(), folder_flags);
+    if (next >= 0) {
+        close(*dir);
+        *dir = next;
+        return true;
+    }
+    const int code = errno;
+    struct stat found {};
+    if (code == ENOENT && made != nullptr) {
+        if (mkdirat(*dir, name.c_str(), 0777) == 0) {
+            made->push_back(MadeFolder{fcntl(*dir, F_DUPFD_CLOEXEC, 0), name});
+        } else if (errno != EEXIST) {
+            return false;
+        }
+        // Opened on the next round: made here or by someone else, a folder is a folder.
+        rest->push_back(name);
+        return ++*links <= max_links || (errno = ELOOP, false);
+    }
+    std::string target;
+    if (fstatat(*dir, name.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(found.st_mode)) {
+        return follow_judged(*dir, name, found, &target) && splice(target, dir, rest, links);
+    }
+    errno = code;
+    return false;
+}
+
+static int start_folder(int start, const std::string& path)
+{
+    return path.front() == '/' ? open("/", folder_flags) : openat(start, ".", folder_flags);
+}
+
+// This process's descriptor `name` stands for, when `dir` is its /proc/self/fd.
+static int own_descriptor(int dir, const std::string& name)
+{
+    struct stat table {};
+    struct stat own_table {};
+    if (name.empty() || name.size() > 9 ||
+        !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        fstat(dir, &table) != 0 || stat("/proc/self/fd", &own_table) != 0 ||
+        table.st_dev != own_table.st_dev || table.st_ino != own_table.st_ino) {
+        return -1;
+    }
+    return std::stoi(name);
+}
+
+static bool on_proc(const struct stat& found)
+{
+    static const dev_t proc_device = [] {
+        struct stat proc {};
+        return stat("/proc", &proc) == 0 ? proc.st_dev : static_cast<dev_t>(-1);
+    }();
+    return found.st_dev == proc_device;
+}
+
+bool resolve_path(int start, const std::string& path, ResolvedPath* out, bool* walked_folders)
+{
+    *walked_folders = false;
+    if (path.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    int dir = start_folder(start, path);
+    std::vector<std::string> rest;
+    push_names(path, &rest);
+    if (rest.empty()) {
+        rest.push_back(".");
+    }
+    int links = 0;
+    while (dir >= 0) {
+        const std::string name = rest.back();
+        rest.pop_back();
+        if (!rest.empty()) {
+            if (step(&dir, name, &rest, &links, nullptr)) {
+                continue;
+            }
+            break;
+        }
+        *walked_folders = true;
+        out->dir = dir;
+        out->name = name;
+        struct stat found {};
+        if (fstatat(dir, name.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0) {
+            out->exists = false;
+            return errno == ENOENT;
+        }
+        if (!S_ISLNK(found.st_mode)) {
+            out->exists = true;
+            out->stat = found;
+            return true;
+        }
+        out->descriptor = on_proc(found) ? own_descriptor(dir, name) : -1;
+        std::string target;
+        if (out->descriptor >= 0) {
+            return true;
+        }
+        if (!follow_judged(dir, name, found, &target)) {
+            return false;
+        }
+        // A descriptor of another process ("pipe:[...]" is no path): only
+        // opening the link itself reaches it.
+        out->through_proc = target.front() != '/' && on_proc(found);
+        if (out->through_proc) {
+            return true;
+        }
+        out->dir = -1;
+        *walked_folders = false;
+        if (!splice(target, &dir, &rest, &links)) {
+            break;
+        }
+        if (rest.empty()) {
+            rest.push_back(".");
+        }
+    }
+    const int code = errno;
+    if (dir >= 0) {
+        close(dir);
+    }
+    errno = code;
+    return false;
+}
+
+int open_folder(const std::string& path, std::vector<MadeFolder>* made)
+{
+    if (path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    int dir = start_folder(AT_FDCWD, path);
+    std::vector<std::string> rest;
+    push_names(path, &rest);
+    int links = 0;
+    while (dir >= 0 && !rest.empty()) {
+        const std::string name = rest.back();
+        rest.pop_back();
+        if (!step(&dir, name, &rest, &links, made)) {
+            const int code = errno;
+            close(dir);
+            errno = code;
+            return -1;
+        }
+    }
+    return dir;
+}
