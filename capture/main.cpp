@@ -14,6 +14,7 @@
 #include "capture/output_file.h"
 #include "capture/temp_file.h"
 #include "capture/signals.h"
+#include "platform/standard_descriptors.h"
 
 // Standard output was closed when the process started: what goes there is lost.
 static bool stdout_was_closed = false;
@@ -35,26 +36,6 @@ static int print_to_stdout(const std::string& text)
         return 1;
     }
     return 0;
-}
-
-// A closed standard descriptor's number would go to the first file opened, and
-// what a library prints to stderr would land in the video: /dev/null instead.
-static void fill_closed_standard_descriptors()
-{
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (fcntl(fd, F_GETFD) >= 0) {
-            continue;
-        }
-        int null = open("/dev/null", O_RDWR);
-        if (null < 0) {
-            // Without /dev/null nothing that follows can be trusted with output.
-            _exit(1);
-        }
-        if (null != fd) {
-            dup2(null, fd);
-            close(null);
-        }
-    }
 }
 
 static int run(int argc, char** argv)
