@@ -95,9 +95,9 @@ static void step_fade(bool scene_a)
     }
 }
 
-// Everything a frame draws, after the clock's step.
-static void draw_frame_body()
+void draw_frame()
 {
+    app.scene_time += scene_time_step;
     app.frame_count += 1;
 
     // The blur capture leaves a dark-blue clear colour behind; black again here.
@@ -118,22 +118,16 @@ static void draw_frame_body()
     draw_logo_overlay();
 }
 
-void draw_next_frame()
+void skip_frame()
 {
-    app.scene_time += scene_time_step;
-    draw_frame_body();
-}
-
-void skip_next_frame()
-{
-    // draw_next_frame's arithmetic, operation for operation in single
+    // draw_frame's arithmetic, operation for operation in single
     // precision, so that the sums carry the same rounding.
     app.scene_time += scene_time_step;
     app.frame_count += 1;
     step_fade(scene_a_showing(app.scene_time));
 }
 
-void present_next_frame()
+void run_frame_without_pause()
 {
     // At most one message a frame, so a flood of messages cannot stall drawing.
     // A key press or close request ends the process inside the dispatch. The
@@ -143,13 +137,13 @@ void present_next_frame()
         platform_dispatch_message(&app.message);
     }
 
-    draw_next_frame();
+    draw_frame();
     platform_swap_buffers(app.dc);
 }
 
 void run_frame()
 {
-    present_next_frame();
+    run_frame_without_pause();
     platform_sleep(2);
 }
 

@@ -18,7 +18,7 @@ void start_up();
 // draws (frame counter, clear, scene, fade and its step, logo). No message, no
 // pause, no presentation: the demo's loop adds those around it; quorvex-capture
 // and the GL frame test call it as it is.
-void draw_next_frame();
+void draw_frame();
 
 // start_up without its exit: false, after the window layer's boxes and teardown,
 // when the window cannot be created. The capture tool calls it to report such a
@@ -26,13 +26,13 @@ void draw_next_frame();
 bool try_start_up();
 
 // Passes over the next frame without drawing it: the clock, the frame counter
-// and the fade level change exactly as draw_next_frame changes them, bit for
+// and the fade level change exactly as draw_frame changes them, bit for
 // bit, and the GL is not touched. Used by quorvex-capture to seek.
-void skip_next_frame();
+void skip_frame();
 
-// One frame up to its presentation: at most one message, draw_next_frame,
+// One frame up to its presentation: at most one message, draw_frame,
 // swap. run_frame without the pause; benchmarks time it.
-void present_next_frame();
+void run_frame_without_pause();
 
 // One frame: at most one message, clock, clear, scene, fade, logo, present, sleep.
 // Tests call it directly.

@@ -31,7 +31,7 @@ void ensure_started()
 // deferred work land inside the measurement.
 void frame_without_sleep()
 {
-    present_next_frame();
+    run_frame_without_pause();
     glFinish();
 }
 
@@ -109,7 +109,7 @@ void BM_frame_bare(benchmark::State& state)
 [[noreturn]] void first_frame_child()
 {
     start_up();
-    present_next_frame();
+    run_frame_without_pause();
     glFinish();
     (void)!write(STDOUT_FILENO, "F", 1);
     exit_program();

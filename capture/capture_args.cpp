@@ -74,7 +74,7 @@ static bool all_digits(const std::string& text)
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A frame number: decimal digits only, 1 to capture_max_frame. Any run of
+// A frame number: decimal digits only, 1 to max_frame_number. Any run of
 // digits is a number, however long: past the limit it is out of range, not
 // malformed.
 static bool parse_frame_number(const std::string& text, const std::string& item,
@@ -94,9 +94,9 @@ static bool parse_frame_number(const std::string& text, const std::string& item,
         *error = "frame 0 in '" + quoted(item) + "': frames are counted from 1";
         return false;
     }
-    if (too_big || value > capture_max_frame) {
+    if (too_big || value > max_frame_number) {
         *error = "frame " + text + " is beyond the last frame supported, ";
-        error->append(std::to_string(capture_max_frame));
+        error->append(std::to_string(max_frame_number));
         return false;
     }
     *frame = value;

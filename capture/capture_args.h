@@ -5,17 +5,10 @@
 #include <string>
 #include <vector>
 
-// The highest frame number a capture accepts: file names hold six digits, so
-// they sort in frame order.
-constexpr std::int32_t capture_max_frame = 999999;
+#include "app/frame_selection.h"
+
 // One whole cycle of the two scenes, the default range.
 constexpr std::int32_t capture_cycle_frames = 682;
-
-// Frames first..last, both counted from 1, first <= last.
-struct FrameRange {
-    std::int32_t first;
-    std::int32_t last;
-};
 
 enum CaptureOutput : int {
     capture_output_png = 0,   // one PNG file per frame in `out_dir`

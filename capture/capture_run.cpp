@@ -15,7 +15,7 @@
 #include "app/frame_loop.h"
 #include "app/gl_window.h"
 #include "capture/frame_queue.h"
-#include "capture/frame_seek.h"
+#include "app/frame_selection.h"
 #include "capture/output_file.h"
 #include "capture/png_writer.h"
 #include "capture/progress.h"
@@ -220,15 +220,15 @@ static void render_frames(Capture* capture)
 {
     const CaptureOptions& options = *capture->options;
     const std::int32_t last = options.frames.back().last;
-    const std::int32_t to_draw = capture_drawn_frame_count(options.frames, options.seek);
+    const std::int32_t to_draw = drawn_frame_count(options.frames, options.seek);
     const auto started = std::chrono::steady_clock::now();
     auto shown = started;
     std::size_t range = 0;
     for (std::int32_t frame = 1; frame <= last && interrupted_by() == 0; ++frame) {
         // Each frame builds on the ones before: a frame that is not drawn still
-        // moves the clock and the fade level on (frame_seek.cpp says why that
+        // moves the clock and the fade level on (frame_selection.cpp says why that
         // leaves the pictures as they are).
-        if (!advance_capture_frame(options.frames, options.seek, frame)) {
+        if (!advance_to_frame(options.frames, options.seek, frame)) {
             continue;
         }
         capture->drawn += 1;

@@ -39,7 +39,7 @@ set_tests_properties(capture_tool_tests capture_tool_slow_tests PROPERTIES RUN_S
 # only the sample.
 qv_test(NAME capture_seek_gl_test LABEL gl TIMEOUT 300
   ARGS --gtest_filter=Seek.SampledFramesComeOutAsInAnUnbrokenRun
-  SOURCES gl/seek_gl_test.cpp ${PROJECT_SOURCE_DIR}/capture/frame_seek.cpp
+  SOURCES gl/seek_gl_test.cpp
   LIBS qv_gl_context qv_render_checks qv_capture_without_gl)
 set(seek_tests capture_seek_gl_test)
 if(NOT QUORVEX_SANITIZE)

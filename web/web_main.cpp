@@ -7,7 +7,7 @@
 
 #include "app/frame_loop.h"
 #include "capture/capture_args.h"
-#include "capture/frame_seek.h"
+#include "app/frame_selection.h"
 
 // The frame named by "--frame N" (the page's ?frame=N), 0 when none is asked
 // for, -1 when the request is not a frame number the demo can reach.
@@ -20,7 +20,7 @@ static std::int32_t requested_frame(int argc, char** argv)
     const char* end = text + std::strlen(text);
     std::int32_t frame = 0;
     auto [stop, error] = std::from_chars(text, end, frame);
-    if (error != std::errc{} || stop != end || text == end || frame < 1 || frame > capture_max_frame) {
+    if (error != std::errc{} || stop != end || text == end || frame < 1 || frame > max_frame_number) {
         return -1;
     }
     return frame;
@@ -33,7 +33,7 @@ static void hold_frame(std::int32_t frame)
 {
     const std::vector<FrameRange> selected = {{frame, frame}};
     for (std::int32_t f = 1; f <= frame; ++f) {
-        advance_capture_frame(selected, true, f);
+        advance_to_frame(selected, true, f);
     }
     EM_ASM({ Module.frameHeld($0); }, frame);
 }
@@ -42,7 +42,7 @@ int main(int argc, char** argv)
 {
     std::int32_t frame = requested_frame(argc, argv);
     if (frame < 0) {
-        EM_ASM({ Module.badFrameRequest(UTF8ToString($0), $1); }, argv[2], capture_max_frame);
+        EM_ASM({ Module.badFrameRequest(UTF8ToString($0), $1); }, argv[2], max_frame_number);
         return 2;
     }
     start_up();
@@ -52,6 +52,6 @@ int main(int argc, char** argv)
     }
     // The frame step the desktop loop runs, without its pause: the browser calls
     // it once per display refresh. It does not return here.
-    emscripten_set_main_loop(present_next_frame, 0, 1);
+    emscripten_set_main_loop(run_frame_without_pause, 0, 1);
     return 0;
 }

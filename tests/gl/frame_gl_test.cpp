@@ -31,7 +31,7 @@ Picture run_frame_and_read()
     if (platform_peek_message(&app.message)) {
         platform_dispatch_message(&app.message);
     }
-    draw_next_frame();
+    draw_frame();
     Picture picture = read_picture();
     platform_swap_buffers(app.dc);
     return picture;

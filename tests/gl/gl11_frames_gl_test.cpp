@@ -153,9 +153,9 @@ TEST(Gl11Frames, DemoFramesMatchTheDesktopGlWithinAHair)
         while (frame < target) {
             ++frame;
             if (frame >= target - 1) {
-                draw_next_frame();
+                draw_frame();
             } else {
-                skip_next_frame();
+                skip_frame();
             }
         }
         char name[64];

@@ -85,10 +85,10 @@ std::vector<RgbImage> draw_frames(const std::vector<int>& frames)
     std::size_t next = 0;
     for (int frame = 1; frame <= frames.back(); ++frame) {
         if (frame + 1 < frames[next]) {
-            skip_next_frame();
+            skip_frame();
             continue;
         }
-        draw_next_frame();
+        draw_frame();
         if (frame == frames[next]) {
             pictures.push_back(as_rgb(read_picture()));
             ++next;

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "app/frame_loop.h"
-#include "capture/frame_seek.h"
+#include "app/frame_selection.h"
+#include "capture/capture_args.h"
 #include "platform/platform.h"
 #include "state/app_state.h"
 #include "tests/gl/render_checks.h"
@@ -57,7 +58,7 @@ std::map<std::int32_t, std::uint64_t> capture_hashes(const std::vector<FrameRang
     std::size_t range = 0;
     *drawn = 0;
     for (std::int32_t frame = 1; frame <= selected.back().last; ++frame) {
-        if (!advance_capture_frame(selected, seek, frame)) {
+        if (!advance_to_frame(selected, seek, frame)) {
             continue;
         }
         *drawn += 1;
@@ -97,7 +98,7 @@ struct AgainstUnbroken {
     int differing(const std::vector<FrameRange>& selected, const char* how)
     {
         auto seeking = capture_hashes(selected, true, &drawn);
-        EXPECT_EQ(drawn, capture_drawn_frame_count(selected, true)) << how;
+        EXPECT_EQ(drawn, drawn_frame_count(selected, true)) << how;
         int count = 0;
         for (auto [frame, hash] : seeking) {
             seen[frame] += 1;
@@ -186,7 +187,7 @@ TEST(Seek, EachFrameComesOutAsInAnUnbrokenRun)
     differing += check.differing(ranges, "in several ranges");
     // ... then 339..342, 999..1000 and the far frame with the one before.
     EXPECT_EQ(check.drawn, several_ranges_drawn + 4 + 2 + 2);
-    EXPECT_EQ(capture_drawn_frame_count(ranges, false), far_frames[1]);
+    EXPECT_EQ(drawn_frame_count(ranges, false), far_frames[1]);
     EXPECT_EQ(differing, 0);
     std::printf("seeks: %.1f s\n", seconds_since(start));
 }

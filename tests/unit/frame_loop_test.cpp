@@ -193,7 +193,7 @@ TEST_F(FrameLoop, SkippingFramesStepsTheStateExactlyAsDrawingThem)
     };
     std::vector<Steps> drawn;
     for (int n = 1; n <= 100000; ++n) {
-        draw_next_frame();
+        draw_frame();
         drawn.push_back(steps());
     }
     EXPECT_EQ(render_calls.size(), 2u * 100000u);  // a scene and the fade each frame
@@ -202,7 +202,7 @@ TEST_F(FrameLoop, SkippingFramesStepsTheStateExactlyAsDrawingThem)
     start_up();
     render_calls.clear();
     for (int n = 1; n <= 100000; ++n) {
-        skip_next_frame();
+        skip_frame();
         ASSERT_TRUE(steps() == drawn[static_cast<std::size_t>(n - 1)]) << "frame " << n;
     }
     EXPECT_TRUE(render_calls.empty());
