@@ -26,8 +26,6 @@ static struct {
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE layer_context;  // the context the GL 1.1 layer was started on
     bool depth;              // whether the chosen pixel format has a depth buffer
     EmulatedTimer timer;
-    bool hidden;                    // the page is hidden (another tab, minimised)
-    std::uint64_t hidden_since_ms;  // since when
     Message queue[queue_slots];
     int queue_head;          // the oldest queued message
     int queue_count;
@@ -74,12 +72,10 @@ static EM_BOOL on_visibility_change(int, const EmscriptenVisibilityChangeEvent* 
     // them: the next frame-rate title then counts a second of frames drawn,
     // not the few before the page was hidden over the time it was away.
     auto now = static_cast<std::uint64_t>(emscripten_get_now());
-    if (event->hidden && !web.hidden) {
-        web.hidden = true;
-        web.hidden_since_ms = now;
-    } else if (!event->hidden && web.hidden) {
-        web.hidden = false;
-        web.timer.last_ms += now - web.hidden_since_ms;
+    if (event->hidden) {
+        emulated_timer_hold(&web.timer, now);
+    } else {
+        emulated_timer_release(&web.timer, now);
     }
     return EM_FALSE;
 }
@@ -262,8 +258,7 @@ void platform_start_timer(PlatformWindow*, unsigned id, unsigned period_ms)
     // shown, so the timer stands still from its start then, too.
     EmscriptenVisibilityChangeEvent visibility;
     if (emscripten_get_visibility_status(&visibility) == EMSCRIPTEN_RESULT_SUCCESS && visibility.hidden) {
-        web.hidden = true;
-        web.hidden_since_ms = now;
+        emulated_timer_hold(&web.timer, now);
     }
 }
 
