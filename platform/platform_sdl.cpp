@@ -27,6 +27,15 @@ static void note_failure(const char* reason)
     }
 }
 
+// Notes a native step's refusal (app/native_rules.h); true when there was one.
+static bool refused(const char* reason)
+{
+    if (reason) {
+        note_failure(reason);
+    }
+    return reason != nullptr;
+}
+
 static void note_sdl_failure()
 {
     note_failure(SDL_GetError());
@@ -263,11 +272,7 @@ int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest*)
 
 bool platform_set_pixel_format(PlatformDc* dc, int index, const PixelFormatRequest*)
 {
-    const char* refused = refused_pixel_format(dc, index);
-    if (refused) {
-        note_failure(refused);
-    }
-    return !refused;
+    return !refused(refused_pixel_format(dc, index));
 }
 
 PlatformContext* platform_create_context(PlatformDc* dc)
@@ -291,8 +296,7 @@ bool platform_make_current(PlatformDc* dc, PlatformContext* rc)
 bool platform_delete_context(PlatformContext* rc)
 {
     // A native platform rejects a null context, and the teardown's boxes depend on it.
-    if (const char* refused = refused_context(rc)) {
-        note_failure(refused);
+    if (refused(refused_context(rc))) {
         return false;
     }
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(rc));
@@ -301,17 +305,12 @@ bool platform_delete_context(PlatformContext* rc)
 
 bool platform_release_dc(PlatformWindow* window, PlatformDc* dc)
 {
-    const char* refused = refused_surface(window, dc);
-    if (refused) {
-        note_failure(refused);
-    }
-    return !refused;
+    return !refused(refused_surface(window, dc));
 }
 
 bool platform_destroy_window(PlatformWindow* window)
 {
-    if (const char* refused = refused_window(window)) {
-        note_failure(refused);
+    if (refused(refused_window(window))) {
         return false;
     }
     if (sdl.procedure) {

@@ -44,6 +44,15 @@ static void note_failure(const char* reason)
     std::snprintf(web.failure, sizeof web.failure, "%s", reason);
 }
 
+// Notes a native step's refusal (app/native_rules.h); true when there was one.
+static bool refused(const char* reason)
+{
+    if (reason) {
+        note_failure(reason);
+    }
+    return reason != nullptr;
+}
+
 static void queue_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam)
 {
     if (web.queue_count == queue_slots) {
@@ -149,6 +158,11 @@ PlatformDc* platform_get_dc(PlatformWindow* window)
     return reinterpret_cast<PlatformDc*>(window);
 }
 
+bool platform_release_dc(PlatformWindow* window, PlatformDc* dc)
+{
+    return !refused(refused_surface(window, dc));
+}
+
 int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest*)
 {
     // A WebGL drawing buffer has one format, fixed when the context is made.
@@ -161,11 +175,7 @@ int platform_choose_pixel_format(PlatformDc* dc, const PixelFormatRequest*)
 
 bool platform_set_pixel_format(PlatformDc* dc, int index, const PixelFormatRequest*)
 {
-    const char* refused = refused_pixel_format(dc, index);
-    if (refused) {
-        note_failure(refused);
-    }
-    return !refused;
+    return !refused(refused_pixel_format(dc, index));
 }
 
 PlatformContext* platform_create_context(PlatformDc*)
@@ -214,8 +224,7 @@ bool platform_make_current(PlatformDc*, PlatformContext* rc)
 bool platform_delete_context(PlatformContext* rc)
 {
     // A native platform rejects a null context, and the teardown's boxes depend on it.
-    if (const char* refused = refused_context(rc)) {
-        note_failure(refused);
+    if (refused(refused_context(rc))) {
         return false;
     }
     auto context = static_cast<EMSCRIPTEN_WEBGL_CONTEXT_HANDLE>(reinterpret_cast<std::intptr_t>(rc));
@@ -226,19 +235,9 @@ bool platform_delete_context(PlatformContext* rc)
     return true;
 }
 
-bool platform_release_dc(PlatformWindow* window, PlatformDc* dc)
-{
-    const char* refused = refused_surface(window, dc);
-    if (refused) {
-        note_failure(refused);
-    }
-    return !refused;
-}
-
 bool platform_destroy_window(PlatformWindow* window)
 {
-    if (const char* refused = refused_window(window)) {
-        note_failure(refused);
+    if (refused(refused_window(window))) {
         return false;
     }
     if (web.procedure) {

@@ -20,18 +20,9 @@ failures=0
 passes=0
 fail() { echo "FAIL [$case_name]: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "PASS [$case_name]${1:+: $1}"; passes=$((passes + 1)); }
-now_ms() { date +%s%3N; }
+. "$(dirname "$0")/../tests/e2e/wait.sh"
 # give_up REASON: ends the checks early, with the summary line.
 give_up() { echo "windows checks: FAILED, $*; $passes passed, $failures failed"; exit 1; }
-
-# wait_until TIMEOUT_MS COMMAND...: polls COMMAND until it succeeds.
-wait_until() {
-  local limit=$(( $(now_ms) + $1 )); shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$(now_ms)" -ge "$limit" ] && return 1
-    sleep 0.05
-  done
-}
 
 # --- the build --------------------------------------------------------------
 case_name=build

@@ -31,16 +31,7 @@ fail() {
   fi
   exit 1
 }
-now_ms() { date +%s%3N; }
-
-# wait_until TIMEOUT_MS COMMAND...: polls COMMAND until it succeeds.
-wait_until() {
-  local limit=$(( $(now_ms) + $1 )); shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$(now_ms)" -ge "$limit" ] && return 1
-    sleep 0.05
-  done
-}
+. "$(dirname "$0")/wait.sh"
 
 # await_exit TIMEOUT_MS: waits for the demo to end; its exit code lands in $code.
 await_exit() {
