@@ -50,9 +50,9 @@ target_sysroot() {
 warnings=(-Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion -Werror)
 # The argument tests compare --help's usage lines with the manual.
 manual=(-DQUORVEX_MANUAL_PATH="\"$PWD/man/quorvex-capture.1.in\"")
-capture_sources=(capture/png_writer.cpp capture/deflate_runs.cpp capture/y4m_writer.cpp
-  capture/output_file.cpp capture/frame_queue.cpp capture/progress.cpp capture/capture_args.cpp
-  capture/signals.cpp)
+# The capture's GL-free sources, as capture/CMakeLists.txt lists them for its library.
+mapfile -t capture_sources < <(sed -n '/^add_library(qv_capture_without_gl/,/)/p' capture/CMakeLists.txt |
+  grep -o '[a-z_0-9]*\.cpp' | sed 's|^|capture/|')
 test_sources=(tests/unit/capture_encode_test.cpp tests/unit/capture_deflate_test.cpp
   tests/unit/capture_args_test.cpp tests/unit/capture_files_test.cpp capture/message_box.cpp)
 
@@ -132,7 +132,10 @@ for entry in "arm64 aarch64-linux-gnu qemu-aarch64" "s390x s390x-linux-gnu qemu-
     skip "could not download the $arch zlib, libpng, libdeflate and GoogleTest packages (build-cross/apt-$arch/log)"
     continue
   fi
-  check "$arch" "$triplet-g++" "$triplet" "$arch" "$qemu" -L "/usr/$triplet"
+  # The target's loader named outright, not qemu's -L: -L lays the cross root over every
+  # absolute path the program opens, so a walk from "/" would start inside it.
+  loader=$(ls /usr/"$triplet"/lib/ld-linux-*.so.1 /usr/"$triplet"/lib/ld64.so.1 2>/dev/null | head -n1)
+  check "$arch" "$triplet-g++" "$triplet" "$arch" "$qemu" "$loader" --library-path "/usr/$triplet/lib"
   # clang 14 must take the same code for the same targets, warnings and all.
   if command -v clang++-14 >/dev/null; then
     root=$work/sysroot-$arch
