@@ -45,7 +45,7 @@ bool window_create(std::int32_t width, std::int32_t height, std::uint8_t color_b
     // mode, say) keeps the full-screen styles on the unchanged desktop.
     if (fullscreen &&
         platform_change_display_mode(width, height, color_bits) == display_change_failed) {
-        error_box("unable To switch to fullscreen!");
+        error_box(fullscreen_refused_box);
         fullscreen = false;
     }
 

@@ -3,6 +3,11 @@
 
 #include <cstdint>
 
+// The box shown when the display cannot be switched: the demo goes on in a
+// window, so a program that keeps the boxes to itself (the capture) lets this
+// one pass.
+constexpr char fullscreen_refused_box[] = "unable To switch to fullscreen!";
+
 // Registers the class, switches the display (full screen), creates and shows the
 // window with a double-buffered RGBA, 16-bit depth GL context made current, starts
 // the one-second timer and sets the viewport. False after a message box (or two),

@@ -8,5 +8,5 @@ add_dependencies(capture_bench quorvex-capture)
 # The PNG and Y4M writers alone, on the README's frames.
 find_package(PNG REQUIRED)
 add_executable(encode_bench encode_bench.cpp)
-target_link_libraries(encode_bench PRIVATE qv_capture_without_gl benchmark::benchmark PNG::PNG)
+target_link_libraries(encode_bench PRIVATE qv_capture_without_gl qv_posix_process benchmark::benchmark PNG::PNG)
 target_compile_definitions(encode_bench PRIVATE QUORVEX_DOCS_DIR="${PROJECT_SOURCE_DIR}/docs")

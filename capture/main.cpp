@@ -14,7 +14,7 @@
 #include "capture/output_file.h"
 #include "capture/temp_file.h"
 #include "capture/signals.h"
-#include "platform/standard_descriptors.h"
+#include "platform/posix_process.h"
 
 // Standard output was closed when the process started: what goes there is lost.
 static bool stdout_was_closed = false;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/gl_window.h"
 #include "platform/platform.h"
 
 static StartupError first;
@@ -13,7 +14,7 @@ void platform_message_box(const char* text, const char*)
 {
     // A driver that offers no display modes gets a window instead of the full
     // screen, after this box: the start-up goes on and the frames are the same.
-    if (first.raised || std::strcmp(text, "unable To switch to fullscreen!") == 0) {
+    if (first.raised || std::strcmp(text, fullscreen_refused_box) == 0) {
         return;
     }
     first.raised = true;

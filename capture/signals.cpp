@@ -12,6 +12,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "platform/posix_process.h"
+
 // Set from a signal handler and read by every thread: it must be lock-free to
 // be touched from a handler at all.
 static std::atomic<int> first_signal{0};
@@ -119,12 +121,5 @@ static void restore_thread_priorities()
 void die_by_signal(int signal_number)
 {
     restore_thread_priorities();
-    signal(signal_number, SIG_DFL);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal_number);
-    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-    raise(signal_number);
-    // Not reached: the default action of every interrupt signal ends the process.
-    _exit(128 + signal_number);
+    end_by_signal(signal_number);
 }

@@ -11,7 +11,7 @@
 #include "platform/emulated_timer.h"
 #include "platform/platform.h"
 #include "platform/platform_sdl_internal.h"
-#include "platform/standard_descriptors.h"
+#include "platform/posix_process.h"
 
 SdlPlatform sdl;
 

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "platform/platform_sdl_internal.h"
+#include "platform/posix_process.h"
 
 // The demo's X window, so that an error about it can be told from others.
 static std::atomic<unsigned long> demo_window{0};
@@ -38,13 +39,7 @@ static volatile sig_atomic_t requesting_signal = 0;
     if (signal_number == SIGINT || signal_number == SIGTERM) {
         _exit(0);
     }
-    signal(signal_number, SIG_DFL);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal_number);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
-    raise(signal_number);
-    _exit(128 + signal_number);
+    end_by_signal(signal_number);
 }
 
 // The watcher was asked but has not answered, and the main thread has had its

@@ -7,14 +7,14 @@ find_package(ZLIB REQUIRED)
 qv_test(NAME capture_unit_tests LABEL unit
   SOURCES unit/capture_args_test.cpp unit/capture_encode_test.cpp unit/capture_deflate_test.cpp
           unit/capture_files_test.cpp ${PROJECT_SOURCE_DIR}/capture/message_box.cpp
-  LIBS qv_capture_without_gl qv_platform_api PNG::PNG ZLIB::ZLIB)
+  LIBS qv_capture_without_gl qv_posix_process qv_platform_api PNG::PNG ZLIB::ZLIB)
 # The usage line is checked against the manual's synopsis.
 target_compile_definitions(capture_unit_tests PRIVATE
   QUORVEX_MANUAL_PATH="${PROJECT_SOURCE_DIR}/man/quorvex-capture.1.in")
 
 qv_test(NAME capture_tool_tests LABEL gl slow TIMEOUT 600
   SOURCES e2e/capture_tool_test.cpp
-  LIBS qv_capture_without_gl PNG::PNG)
+  LIBS qv_capture_without_gl qv_posix_process PNG::PNG)
 target_compile_definitions(capture_tool_tests PRIVATE
   QUORVEX_CAPTURE_PATH="$<TARGET_FILE:quorvex-capture>")
 add_dependencies(capture_tool_tests quorvex-capture)
@@ -40,7 +40,7 @@ set_tests_properties(capture_tool_tests capture_tool_slow_tests PROPERTIES RUN_S
 qv_test(NAME capture_seek_gl_test LABEL gl TIMEOUT 300
   ARGS --gtest_filter=Seek.SampledFramesComeOutAsInAnUnbrokenRun
   SOURCES gl/seek_gl_test.cpp
-  LIBS qv_gl_context qv_render_checks qv_capture_without_gl)
+  LIBS qv_gl_context qv_render_checks qv_capture_without_gl qv_posix_process)
 set(seek_tests capture_seek_gl_test)
 if(NOT QUORVEX_SANITIZE)
   qv_add_test(NAME capture_seek_every_frame_gl_test EXECUTABLE capture_seek_gl_test

@@ -53,6 +53,7 @@ manual=(-DQUORVEX_MANUAL_PATH="\"$PWD/man/quorvex-capture.1.in\"")
 # The capture's GL-free sources, as capture/CMakeLists.txt lists them for its library.
 mapfile -t capture_sources < <(sed -n '/^add_library(qv_capture_without_gl/,/)/p' capture/CMakeLists.txt |
   grep -o '[a-z_0-9]*\.cpp' | sed 's|^|capture/|')
+capture_sources+=(platform/posix_process.cpp)
 test_sources=(tests/unit/capture_encode_test.cpp tests/unit/capture_deflate_test.cpp
   tests/unit/capture_args_test.cpp tests/unit/capture_files_test.cpp capture/message_box.cpp)
 

@@ -1,8 +1,10 @@
-// standard_descriptors.cpp -- closed standard descriptors filled with /dev/null before anything opens a file
+// posix_process.cpp -- closed standard descriptors filled with /dev/null; death by a signal
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
-#include "platform/standard_descriptors.h"
+#include "platform/posix_process.h"
 
 void fill_closed_standard_descriptors()
 {
@@ -20,4 +22,15 @@ void fill_closed_standard_descriptors()
             close(null);
         }
     }
+}
+
+void end_by_signal(int signal_number)
+{
+    signal(signal_number, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signal_number);
+    _exit(128 + signal_number);
 }
