@@ -112,7 +112,6 @@ await_window() {
     ps -e -o pid,ppid,stat,etime,wchan:24,cmd | awk -v p="$1" '$1 == p || $2 == p' | sed 's/^/  ps: /' >&2
     gdb -p "$1" -batch -ex "thread apply all bt 20" 2>&1 | grep -E '^(Thread|#)|ptrace|attach' | sed 's/^/  stack: /' >&2
     xwininfo -root -tree 2>/dev/null | grep -i -E 'quorvex|800x600' | sed 's/^/  window: /' >&2
-    ls -la "$tmp" | sed 's/^/  tmp: /' >&2
     fail "no window titled Quorvex appeared for process $1"
   }
   window_of "$1"
