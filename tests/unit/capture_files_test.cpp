@@ -19,6 +19,7 @@
 
 #include "capture/frame_queue.h"
 #include "capture/output_file.h"
+#include "capture/output_path.h"
 #include "capture/message_box.h"
 #include "platform/platform.h"
 
@@ -54,7 +55,7 @@ std::string file_text(const fs::path& path)
 Outcome write_file(const fs::path& path, const std::string& text, std::string* error)
 {
     OutputFile file;
-    Outcome outcome = output_open(path.string(), &file, error);
+    Outcome outcome = output_open(AT_FDCWD, path.string(), path.string(), &file, error);
     if (outcome == Outcome::ok) {
         outcome = output_write(&file, text.data(), text.size(), error);
     }
@@ -70,11 +71,10 @@ TEST(CaptureFiles, AFileAppearsOnlyWhenCommittedAndDirectoriesAreMadeOrRefused)
     const fs::path dir = fresh_dir("qv-capture-files");
     OutputFile file;
     std::string error;
-    ASSERT_EQ(output_open((dir / "a.png").string(), &file, &error), Outcome::ok) << error;
+    ASSERT_EQ(output_open(AT_FDCWD, (dir / "a.png").string(), "a.png", &file, &error), Outcome::ok) << error;
     ASSERT_EQ(output_write(&file, "complete", 8, &error), Outcome::ok);
-    ASSERT_EQ(output_close(&file, &error), Outcome::ok);
-    EXPECT_FALSE(fs::exists(dir / "a.png")) << "visible before it was committed";
-    ASSERT_EQ(output_commit(&file, &error), Outcome::ok);
+    EXPECT_FALSE(fs::exists(dir / "a.png")) << "visible before it was finished";
+    ASSERT_EQ(output_finish(&file, &error), Outcome::ok);
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png"}));
     EXPECT_EQ(file_text(dir / "a.png"), "complete");
 
@@ -100,7 +100,7 @@ TEST(CaptureFiles, DescriptorsDevicesAndHardLinksAreWrittenInPlace)
 {
     OutputFile file;
     std::string error;
-    ASSERT_EQ(output_open("/dev/full", &file, &error), Outcome::ok) << error;
+    ASSERT_EQ(output_open(AT_FDCWD, "/dev/full", "/dev/full", &file, &error), Outcome::ok) << error;
     EXPECT_TRUE(file.temp_name.empty());
     EXPECT_EQ(output_write(&file, "x", 1, &error), Outcome::failed);
     EXPECT_EQ(error, "cannot write '/dev/full': No space left on device");
@@ -112,13 +112,13 @@ TEST(CaptureFiles, DescriptorsDevicesAndHardLinksAreWrittenInPlace)
     const std::string number = std::to_string(fd);
     for (const std::string& name : {"/dev/fd/" + number, "/proc/self/fd/" + number,
                                     "/proc/" + std::to_string(getpid()) + "/fd/" + number}) {
-        ASSERT_EQ(output_open(name, &file, &error), Outcome::ok) << name << ": " << error;
+        ASSERT_EQ(output_open(AT_FDCWD, name, name, &file, &error), Outcome::ok) << name << ": " << error;
         EXPECT_EQ(file.fd, fd) << name;
         EXPECT_FALSE(file.owned) << name;
         EXPECT_TRUE(file.temp_name.empty()) << name;
         output_abandon(&file);
     }
-    ASSERT_EQ(output_open("/dev/stderr", &file, &error), Outcome::ok) << error;
+    ASSERT_EQ(output_open(AT_FDCWD, "/dev/stderr", "", &file, &error), Outcome::ok) << error;
     EXPECT_EQ(file.fd, STDERR_FILENO);
     EXPECT_TRUE(same_as_standard_error(file.fd)) << "messages would go into the stream";
     EXPECT_FALSE(same_as_standard_error(fd));
@@ -161,6 +161,7 @@ TEST(CaptureFiles, AWriteProtectedFileIsRefusedAndKept)
     EXPECT_EQ(shut_error, "cannot write to output directory '" + (dir / "shut").string() + "': Permission denied");
     EXPECT_EQ(file_text(dir / "kept.y4m"), "old");
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"kept.y4m", "shut"}));
+
     fs::remove_all(dir);
 }
 
@@ -251,37 +252,23 @@ TEST(CaptureFiles, ANameSwappedForALinkDuringTheWriteLeavesTheLinkedFileAlone)
     fs::remove_all(dir);
 }
 
-// The fake writer: frame N becomes the file N holding "frame N"; it fails at
-// frame `fail_at`.
-struct FakeWriter {
-    fs::path dir;
-    std::int32_t fail_at = 0;
-};
-
-Outcome write_fake(void* buffers, const FrameSlot& slot, OutputFile* pending, std::string* error)
-{
-    FakeWriter& fake = *static_cast<FakeWriter*>(buffers);
-    if (slot.frame == fake.fail_at) {
-        *error = "frame " + std::to_string(slot.frame) + " failed";
-        return Outcome::failed;
-    }
-    const std::string text = "frame " + std::to_string(slot.frame);
-    Outcome outcome = output_open((fake.dir / std::to_string(slot.frame)).string(), pending, error);
-    if (outcome == Outcome::ok) {
-        outcome = output_write(pending, text.data(), text.size(), error);
-    }
-    return outcome == Outcome::ok ? output_close(pending, error) : outcome;
-}
-
 // The writer thread beside a renderer queueing 200 frames through 4 slots: the
 // frames before a failed one are in place, none after it, and its error is kept.
 TEST(CaptureQueue, AFailedFrameKeepsTheOnesBeforeAndDropsTheRest)
 {
-    FakeWriter fake{fresh_dir("qv-capture-queue-fail"), 120};
+    const fs::path dir = fresh_dir("qv-capture-queue-fail");
+    // Frame N becomes the file N holding "frame N"; frame 120 fails.
+    const FrameWriter writer = [&](const FrameSlot& slot, std::string* error) {
+        const std::string text = "frame " + std::to_string(slot.frame);
+        if (slot.frame == 120) {
+            *error = text + " failed";
+            return Outcome::failed;
+        }
+        return write_file(dir / std::to_string(slot.frame), text, error);
+    };
     FrameQueue queue;
-    FrameWriter writer{write_fake, &fake};
     queue_init(&queue, 4, 4);
-    std::thread writing(queue_write_all, &queue, &writer);
+    std::thread writing(queue_write_all, &queue, std::cref(writer));
     for (std::int32_t frame = 1; frame <= 200; ++frame) {
         FrameSlot* slot = queue_free_slot(&queue);
         if (slot == nullptr) {
@@ -295,12 +282,12 @@ TEST(CaptureQueue, AFailedFrameKeepsTheOnesBeforeAndDropsTheRest)
     EXPECT_EQ(queue.error, "frame 120 failed");
     EXPECT_EQ(queue.written, 119);
     EXPECT_EQ(queue.last_written, 119);
-    const std::vector<std::string> names = names_in(fake.dir);
+    const std::vector<std::string> names = names_in(dir);
     ASSERT_EQ(names.size(), std::size_t{119});
     for (std::int32_t frame = 1; frame <= 119; ++frame) {
-        EXPECT_EQ(file_text(fake.dir / std::to_string(frame)), "frame " + std::to_string(frame));
+        EXPECT_EQ(file_text(dir / std::to_string(frame)), "frame " + std::to_string(frame));
     }
-    fs::remove_all(fake.dir);
+    fs::remove_all(dir);
 }
 
 // The full-screen request's fallback box is harmless: the start-up goes on in
@@ -308,10 +295,9 @@ TEST(CaptureQueue, AFailedFrameKeepsTheOnesBeforeAndDropsTheRest)
 TEST(CaptureStartup, TheFullScreenFallbackBoxIsNoFailure)
 {
     platform_message_box("unable To switch to fullscreen!", "error?!");
-    EXPECT_FALSE(first_startup_error().raised);
+    EXPECT_FALSE(first_startup_box());
     platform_message_box("Unable To create window!", "error?!");
-    EXPECT_TRUE(first_startup_error().raised);
-    EXPECT_EQ(first_startup_error().text, "Unable To create window!");
+    EXPECT_EQ(first_startup_box(), "Unable To create window!");
 }
 
 }  // namespace
