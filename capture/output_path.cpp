@@ -263,6 +263,9 @@ bool prepare_output_dir(const std::string& dir, const std::string& first_file, s
 
 void remove_created_dirs()
 {
+    if (prepared_dir >= 0) {
+        close(std::exchange(prepared_dir, -1));
+    }
     for (auto made = created_dirs.rbegin(); made != created_dirs.rend(); ++made) {
         unlinkat(made->parent, made->name.c_str(), AT_REMOVEDIR);
         close(made->parent);

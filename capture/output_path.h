@@ -33,6 +33,6 @@ bool prepare_output_dir(const std::string& dir, const std::string& first_file, s
 // The folder prepare_output_dir checked, for output_open (output_file.h).
 int prepared_output_dir();
 
-// After a failure or an interrupt: removes the folders prepare_output_dir
-// created, where they are still empty.
+// After a failure or an interrupt: lets the prepared folder go and removes
+// the folders prepare_output_dir created, where they are still empty.
 void remove_created_dirs();

@@ -448,7 +448,7 @@ TEST_F(CaptureTool, BadInputGivesOneLineANonZeroStatusAndNoFile)
          1,
          "cannot create output directory '" + (root / "plain" / "sub").string() +
              "': Not a directory"},
-        {{"--frames", "1", "--out", "/proc"}, 1, "cannot write to output directory '/proc'"},
+        {{"--frames", "1", "--out", "/proc"}, 1, "cannot write to output directory '/proc': No such file or directory"},
         {{"--frames", "1", "--y4m", (root / "missing" / "v.y4m").string()},
          1,
          "cannot create a file in '" + (root / "missing").string() +
@@ -466,9 +466,7 @@ TEST_F(CaptureTool, BadInputGivesOneLineANonZeroStatusAndNoFile)
         }
         ToolRun run = run_tool(work, c.args);
         EXPECT_EQ(run.status, c.status) << shown << run.errors;
-        EXPECT_EQ(run.errors.rfind("quorvex-capture: " + c.message, 0), std::size_t{0})
-            << shown << "gave: " << run.errors;
-        EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << shown << run.errors;
+        EXPECT_EQ(run.errors, "quorvex-capture: " + c.message + "\n") << shown;
         EXPECT_TRUE(names_in(work).empty()) << shown;
     }
     EXPECT_EQ(names_in(root), (std::vector<std::string>{"plain", "work"}));
@@ -674,9 +672,9 @@ TEST_F(CaptureTool, InterruptsEndACaptureInEveryStateByTheSameSignal)
     expect_first_frames_named(work / "hup", collect(work, 0).errors);
 }
 
-// Beside programs that keep every core busy the low-priority writer gets
-// little time, yet the process must end (every thread of it) and leave the
-// first frames in place.
+// Beside programs that keep every core busy the GL driver's low-priority
+// shader-cache thread gets little time, yet the process must end (every thread
+// of it) and leave the first frames in place.
 TEST_F(CaptureTool, AnInterruptBesideBusyCoresEndsEveryThread)
 {
     std::vector<pid_t> busy;
@@ -697,7 +695,7 @@ TEST_F(CaptureTool, AnInterruptBesideBusyCoresEndsEveryThread)
         kill(spinner, SIGKILL);
         waitpid(spinner, nullptr, 0);
     }
-    expect_death_by(ending, SIGINT, "the low-priority writer beside busy cores");
+    expect_death_by(ending, SIGINT, "beside busy cores");
     expect_first_frames_named(work / "busy", collect(work, 0).errors);
 }
 

@@ -2,10 +2,13 @@
 // protected files), and the frame queue's order, with a fake writer and no GL
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 #include <algorithm>
@@ -131,9 +134,10 @@ TEST(CaptureFiles, DescriptorsDevicesAndHardLinksAreWrittenInPlace)
     fs::remove_all(dir);
 }
 
-// A file this process may not write is refused and left as it is, as a
-// shell's redirection would leave it. Root may write anything, so the case
-// runs with the effective user and group of nobody when started as root.
+// A file or folder this process may not write is refused and left as it is,
+// as a shell's redirection would leave it, with the reason of the step that
+// failed. Root may write anything, so the case runs with the effective user and
+// group of nobody when started as root; a read-only mount needs root.
 TEST(CaptureFiles, AWriteProtectedFileIsRefusedAndKept)
 {
     const fs::path dir = fresh_dir("qv-capture-protected");
@@ -151,7 +155,9 @@ TEST(CaptureFiles, AWriteProtectedFileIsRefusedAndKept)
     std::string error;
     const Outcome outcome = write_file(dir / "kept.y4m", "video", &error);
     std::string shut_error;
+    std::string usr_error;
     EXPECT_FALSE(prepare_output_dir((dir / "shut").string(), "frame-000001.png", &shut_error));
+    EXPECT_FALSE(prepare_output_dir("/usr", "frame-000001.png", &usr_error));
     if (as_root) {
         ASSERT_EQ(seteuid(0), 0);
         ASSERT_EQ(setegid(0), 0);
@@ -159,9 +165,21 @@ TEST(CaptureFiles, AWriteProtectedFileIsRefusedAndKept)
     EXPECT_EQ(outcome, Outcome::failed);
     EXPECT_EQ(error, "cannot write '" + (dir / "kept.y4m").string() + "': Permission denied");
     EXPECT_EQ(shut_error, "cannot write to output directory '" + (dir / "shut").string() + "': Permission denied");
+    EXPECT_EQ(usr_error, "cannot write to output directory '/usr': Permission denied");
     EXPECT_EQ(file_text(dir / "kept.y4m"), "old");
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"kept.y4m", "shut"}));
 
+    const fs::path ro = dir / "shut";
+    if (mount("tmpfs", ro.c_str(), "tmpfs", MS_RDONLY, nullptr) != 0) {
+        std::printf("SKIPPED: no read-only mount for the last rows: %s\n", std::strerror(errno));
+        EXPECT_EQ(std::getenv("CI"), nullptr) << "a case that cannot run fails under CI";
+    } else {
+        EXPECT_FALSE(prepare_output_dir(ro.string(), "frame-000001.png", &error));
+        EXPECT_EQ(error, "cannot write to output directory '" + ro.string() + "': Read-only file system");
+        EXPECT_EQ(write_file(ro / "x.y4m", "video", &error), Outcome::failed);
+        EXPECT_EQ(error, "cannot create a file in '" + ro.string() + "': Read-only file system");
+        umount2(ro.c_str(), MNT_DETACH);
+    }
     fs::remove_all(dir);
 }
 
