@@ -19,12 +19,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "capture/y4m_writer.h"
+#include "tests/unit/scratch_files.h"
 
 namespace fs = std::filesystem;
 
@@ -102,9 +102,7 @@ pid_t start_tool(const fs::path& dir, const std::vector<std::string>& args, cons
 ToolRun collect(const fs::path& dir, int status)
 {
     fs::path errors_path = errors_path_for(dir);
-    std::ifstream in(errors_path);
-    ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                std::string(std::istreambuf_iterator<char>(in), {})};
+    ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, file_bytes(errors_path)};
     fs::remove(errors_path);
     return run;
 }
@@ -116,22 +114,6 @@ ToolRun run_tool(const fs::path& dir, const std::vector<std::string>& args, cons
     int status = 0;
     waitpid(child, &status, 0);
     return collect(dir, status);
-}
-
-std::vector<std::string> names_in(const fs::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string file_bytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The RGB pixels of a PNG file, top row first; fails the test unless it is a
@@ -162,12 +144,9 @@ protected:
     void SetUp() override
     {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        root = fs::temp_directory_path() /
-               std::string("qv-capture-").append(std::to_string(getpid())).append("-").append(
-                   test->name());
-        fs::remove_all(root);
-        fs::create_directories(root / "work");
+        root = fresh_dir(std::string("qv-capture-") + test->name());
         work = root / "work";
+        fs::create_directories(work);
     }
     void TearDown() override { fs::remove_all(root); }
 

@@ -15,7 +15,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,35 +23,12 @@
 #include "capture/output_file.h"
 #include "capture/output_path.h"
 #include "capture/message_box.h"
+#include "tests/unit/scratch_files.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path fresh_dir(const std::string& name)
-{
-    fs::path dir = fs::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-std::vector<std::string> names_in(const fs::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string file_text(const fs::path& path)
-{
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Writes `text` as the whole of `path` through a temporary.
 Outcome write_file(const fs::path& path, const std::string& text, std::string* error)
@@ -79,7 +55,7 @@ TEST(CaptureFiles, AFileAppearsOnlyWhenCommittedAndDirectoriesAreMadeOrRefused)
     EXPECT_FALSE(fs::exists(dir / "a.png")) << "visible before it was finished";
     ASSERT_EQ(output_finish(&file, &error), Outcome::ok);
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"a.png"}));
-    EXPECT_EQ(file_text(dir / "a.png"), "complete");
+    EXPECT_EQ(file_bytes(dir / "a.png"), "complete");
 
     EXPECT_EQ(write_file(dir / "missing" / "b.png", "x", &error), Outcome::failed);
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
@@ -130,7 +106,7 @@ TEST(CaptureFiles, DescriptorsDevicesAndHardLinksAreWrittenInPlace)
     std::ofstream(dir / "one") << "old";
     fs::create_hard_link(dir / "one", dir / "two");
     ASSERT_EQ(write_file(dir / "one", "new", &error), Outcome::ok) << error;
-    EXPECT_EQ(file_text(dir / "two"), "new") << "the other name was left on the old data";
+    EXPECT_EQ(file_bytes(dir / "two"), "new") << "the other name was left on the old data";
     fs::remove_all(dir);
 }
 
@@ -166,7 +142,7 @@ TEST(CaptureFiles, AWriteProtectedFileIsRefusedAndKept)
     EXPECT_EQ(error, "cannot write '" + (dir / "kept.y4m").string() + "': Permission denied");
     EXPECT_EQ(shut_error, "cannot write to output directory '" + (dir / "shut").string() + "': Permission denied");
     EXPECT_EQ(usr_error, "cannot write to output directory '/usr': Permission denied");
-    EXPECT_EQ(file_text(dir / "kept.y4m"), "old");
+    EXPECT_EQ(file_bytes(dir / "kept.y4m"), "old");
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"kept.y4m", "shut"}));
 
     const fs::path ro = dir / "shut";
@@ -209,7 +185,7 @@ TEST(CaptureFiles, ALinkPlantedInASharedStickyFolderIsNotFollowed)
     std::string error;
     EXPECT_EQ(write_file(dir / "shared" / "demo.y4m", "video", &error), Outcome::failed);
     EXPECT_EQ(error, "cannot write '" + (dir / "shared" / "demo.y4m").string() + "': Permission denied");
-    EXPECT_EQ(file_text(dir / "mine"), "private");
+    EXPECT_EQ(file_bytes(dir / "mine"), "private");
     const fs::path below = dir / "shared" / "shots" / "x.y4m";
     EXPECT_EQ(write_file(below, "video", &error), Outcome::failed);
     EXPECT_EQ(error, "cannot create a file in '" + below.parent_path().string() + "': Permission denied");
@@ -221,7 +197,7 @@ TEST(CaptureFiles, ALinkPlantedInASharedStickyFolderIsNotFollowed)
     // The folder's owner's link is followed, as the kernel follows it.
     ASSERT_EQ(lchown((dir / "shared" / "demo.y4m").c_str(), 65533, 65533), 0);
     EXPECT_EQ(write_file(dir / "shared" / "demo.y4m", "video", &error), Outcome::ok) << error;
-    EXPECT_EQ(file_text(dir / "mine"), "video");
+    EXPECT_EQ(file_bytes(dir / "mine"), "video");
     fs::remove_all(dir);
 }
 
@@ -266,7 +242,7 @@ TEST(CaptureFiles, ANameSwappedForALinkDuringTheWriteLeavesTheLinkedFileAlone)
     kill(swapper, SIGKILL);
     int status = 0;
     waitpid(swapper, &status, 0);
-    EXPECT_EQ(file_text(dir / "mine"), "private");
+    EXPECT_EQ(file_bytes(dir / "mine"), "private");
     fs::remove_all(dir);
 }
 
@@ -303,7 +279,7 @@ TEST(CaptureQueue, AFailedFrameKeepsTheOnesBeforeAndDropsTheRest)
     const std::vector<std::string> names = names_in(dir);
     ASSERT_EQ(names.size(), std::size_t{119});
     for (std::int32_t frame = 1; frame <= 119; ++frame) {
-        EXPECT_EQ(file_text(dir / std::to_string(frame)), "frame " + std::to_string(frame));
+        EXPECT_EQ(file_bytes(dir / std::to_string(frame)), "frame " + std::to_string(frame));
     }
     fs::remove_all(dir);
 }
