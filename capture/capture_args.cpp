@@ -156,15 +156,8 @@ static bool parse_frame_list(const std::string& text, std::vector<FrameRange>* r
 // One term of a frame rate: decimal digits only, 1 to a million.
 static bool parse_rate_term(const std::string& text, std::int32_t* term)
 {
-    if (!all_digits(text) || text.size() > 7) {
-        return false;
-    }
-    std::int32_t value = std::stoi(text);
-    if (value < 1 || value > 1000000) {
-        return false;
-    }
-    *term = value;
-    return true;
+    return all_digits(text) && std::from_chars(text.data(), text.data() + text.size(), *term).ec == std::errc() &&
+           *term >= 1 && *term <= 1000000;
 }
 
 // N or N/D, at most 1000 frames a second, returned in lowest terms.

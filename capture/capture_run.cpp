@@ -2,6 +2,7 @@
 #include "capture/capture_run.h"
 
 #include <GL/gl.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,42 +14,34 @@
 #include <vector>
 
 #include "app/frame_loop.h"
+#include "app/frame_selection.h"
 #include "app/gl_window.h"
 #include "capture/frame_queue.h"
-#include "app/frame_selection.h"
+#include "capture/message_box.h"
 #include "capture/output_file.h"
+#include "capture/output_path.h"
 #include "capture/png_writer.h"
 #include "capture/progress.h"
 #include "capture/signals.h"
-#include "capture/message_box.h"
 #include "capture/y4m_writer.h"
 #include "platform/platform.h"
 #include "state/app_state.h"
 
 // Frames read back but not yet written (1.9 MB each): room for the writer to
-// fall behind in the renderer's busy frames and catch up in its quiet ones.
+// fall behind in busy frames and catch up in quiet ones.
 static constexpr int slot_count = 8;
 
 namespace {
 
-struct Capture;
-
-// The writer thread's own buffer, and the capture it writes for.
-struct WriterBuffers {
-    Capture* capture;
-    std::vector<std::uint8_t> encoded;
-};
-
-// Everything one capture holds. The writer thread alone touches `stream` and
-// `cut_frame` until it is joined.
+// Everything one capture holds. The writer thread alone touches `stream`,
+// `encoded` and `cut_frame` until it is joined.
 struct Capture {
     const CaptureOptions* options = nullptr;
     FrameQueue queue;
     OutputFile stream;
     std::thread writer_thread;
+    std::vector<std::uint8_t> encoded;
     std::int32_t cut_frame = 0;   // a stream's frame an interrupt cut short
-    WriterBuffers writer_buffers{this, {}};
-    FrameWriter writer{nullptr, &writer_buffers};
     bool show_progress = false;
     std::int32_t drawn = 0;
 };
@@ -74,45 +67,42 @@ static std::string frame_name(std::int32_t frame)
     return name;
 }
 
-static std::string frame_path(const std::string& dir, std::int32_t frame)
+// A PNG frame, written under its temporary name and renamed into place; one
+// finished after an interrupt is dropped.
+static Outcome write_png_frame(Capture* capture, const FrameSlot& slot, std::string* error)
 {
-    return dir + (dir.back() == '/' ? "" : "/") + frame_name(frame);
-}
-
-// A PNG frame, written and closed under its temporary name; the queue renames it.
-static Outcome write_png_frame(void* buffers, const FrameSlot& slot, OutputFile* pending,
-                               std::string* error)
-{
-    WriterBuffers& writer = *static_cast<WriterBuffers*>(buffers);
-    const CaptureOptions& options = *writer.capture->options;
-    const std::string path = frame_path(options.out_dir, slot.frame);
-    PngCompression compression = options.best ? png_compression_small : png_compression_fast;
-    std::size_t size = encode_png(slot.rgba.data(), capture_width, capture_height, compression,
-                                  &writer.encoded);
+    const std::string& dir = capture->options->out_dir;
+    const std::string path = dir + (dir.back() == '/' ? "" : "/") + frame_name(slot.frame);
+    const PngCompression compression = capture->options->best ? png_compression_small : png_compression_fast;
+    const std::size_t size = encode_png(slot.rgba.data(), capture_width, capture_height, compression,
+                                        &capture->encoded);
     if (size == 0) {
         *error = "cannot encode '" + path + "': out of memory";
         return Outcome::failed;
     }
-    Outcome outcome = output_open_in(prepared_output_dir(), frame_name(slot.frame), path, pending, error);
+    OutputFile file;
+    Outcome outcome = output_open(prepared_output_dir(), frame_name(slot.frame), path, &file, error);
     if (outcome == Outcome::ok) {
-        outcome = output_write(pending, writer.encoded.data(), size, error);
+        outcome = output_write(&file, capture->encoded.data(), size, error);
     }
-    return outcome == Outcome::ok ? output_close(pending, error) : outcome;
+    if (outcome == Outcome::ok) {
+        outcome = interrupted_by() != 0 ? Outcome::interrupted : output_finish(&file, error);
+    }
+    output_abandon(&file);
+    return outcome;
 }
 
 // A stream's frame: its line and its planes, in one write.
-static Outcome write_stream_frame(void* buffers, const FrameSlot& slot, OutputFile*, std::string* error)
+static Outcome write_stream_frame(Capture* capture, const FrameSlot& slot, std::string* error)
 {
-    WriterBuffers& writer = *static_cast<WriterBuffers*>(buffers);
     const std::size_t header_size = sizeof y4m_frame_header - 1;
-    writer.encoded.resize(header_size + y4m_frame_size(capture_width, capture_height));
-    std::copy(y4m_frame_header, y4m_frame_header + header_size, writer.encoded.begin());
-    rgba_to_yuv420(slot.rgba.data(), capture_width, capture_height, writer.encoded.data() + header_size);
-    OutputFile* stream = &writer.capture->stream;
-    const std::uint64_t before = stream->written;
-    Outcome outcome = output_write(stream, writer.encoded.data(), writer.encoded.size(), error);
-    if (outcome == Outcome::interrupted && stream->written != before) {
-        writer.capture->cut_frame = slot.frame;
+    capture->encoded.resize(header_size + y4m_frame_size(capture_width, capture_height));
+    std::copy(y4m_frame_header, y4m_frame_header + header_size, capture->encoded.begin());
+    rgba_to_yuv420(slot.rgba.data(), capture_width, capture_height, capture->encoded.data() + header_size);
+    const std::uint64_t before = capture->stream.written;
+    Outcome outcome = output_write(&capture->stream, capture->encoded.data(), capture->encoded.size(), error);
+    if (outcome == Outcome::interrupted && capture->stream.written != before) {
+        capture->cut_frame = slot.frame;
     }
     return outcome;
 }
@@ -137,21 +127,23 @@ static std::string interrupt_message(const Capture& capture, std::int32_t last_w
                     : message + "; the stream ends there";
 }
 
-// After an interrupt: the writer has finished or dropped its frame and been
-// joined, so what is on disk is known. Then the process dies by the signal
-// that asked.
+// After a failure: takes back what was made and says why.
+static int fail(Capture* capture, const std::string& error)
+{
+    output_abandon(&capture->stream);
+    remove_created_dirs();
+    report(error);
+    return 1;
+}
+
+// After an interrupt: once the writer has finished or dropped its frame, what
+// is on disk is known; then the process dies by the signal that asked.
 [[noreturn]] static void end_by_interrupt(Capture* capture)
 {
     if (capture->writer_thread.joinable()) {
         capture->writer_thread.join();
     }
-    const std::string message = interrupt_message(*capture, capture->queue.last_written);
-    output_abandon(&capture->stream);
-    remove_created_dirs();
-    if (capture->show_progress) {
-        std::fprintf(stderr, "\n");
-    }
-    report(message);
+    fail(capture, interrupt_message(*capture, capture->queue.last_written));
     die_by_signal(interrupted_by());
 }
 
@@ -166,13 +158,12 @@ static bool start_rendering()
     report_driver_crashes(false);
     if (!context_made) {
         const std::string reason = window_failure_reason();
-        report("cannot create an OpenGL context: " +
-               (reason.empty() ? first_startup_error().text : reason));
+        report("cannot create an OpenGL context: " + (reason.empty() ? first_startup_box().value_or("") : reason));
         return false;
     }
-    if (first_startup_error().raised) {
+    if (first_startup_box()) {
         // A texture the demo could not make: its frames would not be the demo's.
-        report("cannot set up rendering: " + first_startup_error().text);
+        report("cannot set up rendering: " + *first_startup_box());
         return false;
     }
     return true;
@@ -191,7 +182,7 @@ static Outcome open_outputs(Capture* capture, std::string* error)
     }
     const std::string header = y4m_stream_header(capture_width, capture_height, options.fps.numerator,
                                                  options.fps.denominator);
-    Outcome outcome = output_open(options.y4m_path, &capture->stream, error);
+    Outcome outcome = output_open(AT_FDCWD, options.y4m_path, options.y4m_path, &capture->stream, error);
     messages_off = same_as_standard_error(capture->stream.fd);
     if (outcome == Outcome::ok) {
         outcome = output_write(&capture->stream, header.data(), header.size(), error);
@@ -201,17 +192,19 @@ static Outcome open_outputs(Capture* capture, std::string* error)
 
 static bool start_writer(Capture* capture, std::string* error)
 {
-    capture->writer.write = capture->options->output == capture_output_png ? write_png_frame : write_stream_frame;
+    const auto write = capture->options->output == capture_output_png ? write_png_frame : write_stream_frame;
     try {
         queue_init(&capture->queue, slot_count, std::size_t{capture_width} * capture_height * 4);
-        capture->writer_thread = std::thread(queue_write_all, &capture->queue, &capture->writer);
+        capture->writer_thread = std::thread([capture, write] {
+            queue_write_all(&capture->queue, [&](const FrameSlot& slot, std::string* why) {
+                return write(capture, slot, why);
+            });
+        });
         return true;
-    } catch (const std::bad_alloc&) {
-        *error = "out of memory";
     } catch (const std::system_error& thread_error) {
         *error = "cannot start the writer thread: " + thread_error.code().message();
+        return false;
     }
-    return false;
 }
 
 // Steps the demo through frames 1 to the last selected one, queueing the
@@ -225,9 +218,7 @@ static void render_frames(Capture* capture)
     auto shown = started;
     std::size_t range = 0;
     for (std::int32_t frame = 1; frame <= last && interrupted_by() == 0; ++frame) {
-        // Each frame builds on the ones before: a frame that is not drawn still
-        // moves the clock and the fade level on (frame_selection.cpp says why that
-        // leaves the pictures as they are).
+        // A frame not drawn still moves the clock and the fade on (frame_selection.cpp).
         if (!advance_to_frame(options.frames, options.seek, frame)) {
             continue;
         }
@@ -243,8 +234,7 @@ static void render_frames(Capture* capture)
                 if (!slot) {
                     return;
                 }
-                // The offscreen surface is single-buffered: the frame is read
-                // before the swap.
+                // The offscreen surface is single-buffered: read before the swap.
                 glReadPixels(0, 0, capture_width, capture_height, GL_RGBA, GL_UNSIGNED_BYTE,
                              slot->rgba.data());
                 queue_push(&capture->queue, slot, frame);
@@ -264,13 +254,49 @@ static void render_frames(Capture* capture)
     }
 }
 
-// After a failure: takes back what was made and says why.
-static int fail(Capture* capture, const std::string& error)
+// The capture once the frames can be drawn. The writer runs only inside
+// render_frames' catch: a failed allocation elsewhere reaches run_capture.
+static int capture_frames(Capture* capture)
 {
-    output_abandon(&capture->stream);
-    remove_created_dirs();
-    report(error);
-    return 1;
+    const CaptureOptions& options = *capture->options;
+    std::string error;
+    const Outcome opened = open_outputs(capture, &error);
+    if (opened == Outcome::interrupted) {
+        end_by_interrupt(capture);
+    }
+    if (opened != Outcome::ok || !start_writer(capture, &error)) {
+        return fail(capture, error);
+    }
+
+    const auto started = std::chrono::steady_clock::now();
+    try {
+        render_frames(capture);
+    } catch (const std::bad_alloc&) {
+        std::lock_guard<std::mutex> hold(capture->queue.lock);
+        capture->queue.failed = true;
+        capture->queue.error = "out of memory";
+    }
+    if (capture->show_progress) {
+        std::fprintf(stderr, "\n");   // the progress line stays
+    }
+    queue_end(&capture->queue);
+    capture->writer_thread.join();
+    if (interrupted_by() != 0) {
+        end_by_interrupt(capture);
+    }
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    error = capture->queue.error;
+    if (capture->queue.failed || output_finish(&capture->stream, &error) != Outcome::ok) {
+        return fail(capture, error);
+    }
+    std::string destination = options.output == capture_output_png ? options.out_dir
+                              : capture->stream.is_stdout            ? "standard output"
+                                                                     : options.y4m_path;
+    if (!options.quiet) {
+        report(format_summary(capture->drawn, capture->queue.written, destination, elapsed));
+    }
+    return 0;
 }
 
 int run_capture(const CaptureOptions& options)
@@ -283,48 +309,9 @@ int run_capture(const CaptureOptions& options)
     capture.options = &options;
     capture.show_progress = !options.quiet && isatty(STDERR_FILENO) != 0;
     defer_interrupts();
-    std::string error;
-    Outcome opened = Outcome::failed;
     try {
-        opened = open_outputs(&capture, &error);
+        return capture_frames(&capture);
     } catch (const std::bad_alloc&) {
-        error = "out of memory";
+        return fail(&capture, "out of memory");
     }
-    if (opened == Outcome::interrupted) {
-        end_by_interrupt(&capture);
-    }
-    if (opened != Outcome::ok || !start_writer(&capture, &error)) {
-        return fail(&capture, error);
-    }
-
-    const auto started = std::chrono::steady_clock::now();
-    try {
-        render_frames(&capture);
-    } catch (const std::bad_alloc&) {
-        std::lock_guard<std::mutex> hold(capture.queue.lock);
-        capture.queue.failed = true;
-        capture.queue.error = "out of memory";
-    }
-    queue_end(&capture.queue);
-    capture.writer_thread.join();
-    if (interrupted_by() != 0) {
-        end_by_interrupt(&capture);
-    }
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-    error = capture.queue.error;
-    const bool ok = !capture.queue.failed && output_finish(&capture.stream, &error) == Outcome::ok;
-    if (capture.show_progress) {
-        std::fprintf(stderr, "\n");
-    }
-    if (!ok) {
-        return fail(&capture, error);
-    }
-    std::string destination = options.output == capture_output_png ? options.out_dir
-                              : capture.stream.is_stdout             ? "standard output"
-                                                                     : options.y4m_path;
-    if (!options.quiet) {
-        report(format_summary(capture.drawn, capture.queue.written, destination, elapsed));
-    }
-    return 0;
 }

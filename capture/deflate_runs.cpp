@@ -161,22 +161,22 @@ struct LengthCode {
     std::uint8_t extra_value;
 };
 
+// Length symbols 257..284 take 3..257 in groups of 1 << extra bits (no extra
+// bits for the first eight, then one more every four); 285 is 258 alone.
 std::array<LengthCode, 259> make_length_codes()
 {
-    static const int base[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                 31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-    static const int extra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                  2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
     std::array<LengthCode, 259> codes{};
-    for (int length = 3; length <= 258; ++length) {
-        int index = 28;
-        while (base[index] > length) {
-            --index;
+    int base = 3;
+    for (int index = 0; index < 28; ++index) {
+        const int extra = index < 8 ? 0 : index / 4 - 1;
+        for (int length = base; length < std::min(base + (1 << extra), 258); ++length) {
+            codes[static_cast<std::size_t>(length)] = {static_cast<std::uint16_t>(257 + index),
+                                                       static_cast<std::uint8_t>(extra),
+                                                       static_cast<std::uint8_t>(length - base)};
         }
-        codes[static_cast<std::size_t>(length)] = {static_cast<std::uint16_t>(257 + index),
-                                                   static_cast<std::uint8_t>(extra[index]),
-                                                   static_cast<std::uint8_t>(length - base[index])};
+        base += 1 << extra;
     }
+    codes[258] = {285, 0, 0};
     return codes;
 }
 
@@ -272,15 +272,14 @@ void canonical_codes(const Lengths& lengths, std::array<std::uint16_t, symbol_co
 // Symbol counts from every eighth row, at an eighth of the cost of all rows.
 // Every symbol is counted once more, so that each gets a code.
 std::array<std::uint32_t, symbol_count> sample_frequencies(std::size_t row_bytes, std::size_t rows,
-                                                           RowFiller fill, const void* context,
-                                                           std::uint8_t* row,
+                                                           const RowFiller& fill, std::uint8_t* row,
                                                            const std::array<LengthCode, 259>& length_codes)
 {
     // Four tables in turn, so equal bytes close together do not wait on each other.
     std::array<std::array<std::uint32_t, 256>, 4> counts{};
     std::array<std::uint32_t, symbol_count> frequency{};
     for (std::size_t index = 0; index < rows; index += 8) {
-        fill(context, index, row);
+        fill(index, row);
         scan_runs(
             row, row_bytes,
             [&](std::size_t from, std::size_t to) {
@@ -375,8 +374,7 @@ std::size_t deflate_rows_bound(std::size_t row_bytes, std::size_t rows)
     return 2 + (row_bytes * rows + 1) / 2 * 3 + 160 + 4 + 8;
 }
 
-std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill,
-                         const void* context, std::uint8_t* out)
+std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, const RowFiller& fill, std::uint8_t* out)
 {
     static const std::array<LengthCode, 259> length_codes = make_length_codes();
     // One row at a time, coded while it is in the cache; 16 bytes spare.
@@ -385,7 +383,7 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill
 
     Lengths lengths{};
     std::array<std::uint16_t, symbol_count> codes{};
-    huffman_lengths(sample_frequencies(row_bytes, rows, fill, context, row.data(), length_codes),
+    huffman_lengths(sample_frequencies(row_bytes, rows, fill, row.data(), length_codes),
                     &lengths);
     canonical_codes(lengths, &codes);
 
@@ -423,7 +421,7 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill
     // Runs end with their row: a filter byte rarely repeats the byte before it.
     std::uint32_t adler = 1;
     for (std::size_t index = 0; index < rows; ++index) {
-        fill(context, index, row.data());
+        fill(index, row.data());
         adler = libdeflate_adler32(adler, row.data(), row_bytes);
         writer = put_runs_and_literals(row.data(), row_bytes, pairs.data(), literal_bits, copy_bits,
                                        writer);

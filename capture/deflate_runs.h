@@ -3,18 +3,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // Writes row `index` (0 first) of the data to compress into `row`, which has
 // room for the row and 16 bytes more.
-using RowFiller = void (*)(const void* context, std::size_t index, std::uint8_t* row);
+using RowFiller = std::function<void(std::size_t index, std::uint8_t* row)>;
 
 // The most bytes deflate_rows() writes for `rows` rows of `row_bytes` bytes.
 std::size_t deflate_rows_bound(std::size_t row_bytes, std::size_t rows);
 
 // A zlib stream, in one deflate block, of `rows` rows of `row_bytes` bytes
-// made by `fill` with `context`: runs of a repeated byte become copies, the
+// made by `fill`: runs of a repeated byte become copies, the
 // rest literals under a Huffman code made for this data. Every eighth row is
 // asked for twice, so `fill` must give the same bytes each time. Writes at
 // most deflate_rows_bound() bytes to `out` and returns how many.
-std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, RowFiller fill,
-                         const void* context, std::uint8_t* out);
+std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, const RowFiller& fill, std::uint8_t* out);

@@ -6,9 +6,7 @@
 
 #include "capture/signals.h"
 
-// No wait on the other thread is longer than this without a look at the
-// interrupt flag: a signal reaches whichever thread it reaches.
-static constexpr auto wait_step = std::chrono::milliseconds(50);
+static constexpr auto wait_step = std::chrono::milliseconds(interrupt_poll_ms);
 
 void queue_init(FrameQueue* queue, int count, std::size_t bytes)
 {
@@ -52,7 +50,7 @@ void queue_end(FrameQueue* queue)
     queue->changed.notify_all();
 }
 
-void queue_write_all(FrameQueue* queue, FrameWriter* writer)
+void queue_write_all(FrameQueue* queue, const FrameWriter& write)
 {
     for (;;) {
         FrameSlot* slot = nullptr;
@@ -69,24 +67,14 @@ void queue_write_all(FrameQueue* queue, FrameWriter* writer)
             queue->queued.pop_front();
             skip = queue->failed;
         }
-        OutputFile pending;
         std::string error;
-        Outcome outcome = Outcome::ok;
-        if (!skip) {
-            try {
-                outcome = writer->write(writer->buffers, *slot, &pending, &error);
-            } catch (const std::bad_alloc&) {
-                outcome = Outcome::failed;
-                error = "out of memory";
-            }
+        Outcome outcome = Outcome::interrupted;
+        try {
+            outcome = skip ? outcome : write(*slot, &error);
+        } catch (const std::bad_alloc&) {
+            outcome = Outcome::failed;
+            error = "out of memory";
         }
-        // A frame finished after an interrupt is dropped, never counted.
-        if (!skip && outcome == Outcome::ok && interrupted_by() == 0) {
-            outcome = output_commit(&pending, &error);
-        } else if (outcome == Outcome::ok) {
-            outcome = Outcome::interrupted;
-        }
-        output_abandon(&pending);
         {
             std::lock_guard<std::mutex> hold(queue->lock);
             if (outcome == Outcome::ok) {

@@ -4,30 +4,24 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "capture/output_file.h"
 
-// One read-back frame.
 struct FrameSlot {
     std::vector<std::uint8_t> rgba;
     std::int32_t frame = 0;
 };
 
-// How the writer puts out a frame: a stream's writer writes it; a PNG writer
-// writes and closes its file under a temporary name in `pending`, which the
-// queue renames into place. `buffers` is the writer's own state (its encoding
-// buffer and what it writes to).
-struct FrameWriter {
-    Outcome (*write)(void* buffers, const FrameSlot& slot, OutputFile* pending, std::string* error);
-    void* buffers;
-};
+// Puts one frame out: into its own file, renamed into place before it returns,
+// or into the stream.
+using FrameWriter = std::function<Outcome(const FrameSlot& slot, std::string* error)>;
 
 // Shared by the renderer, which queues frames, and the one thread that writes
-// them, in the order queued: after a failure or an interrupt the first N
-// frames are on disk.
+// them in that order: after a failure or an interrupt the first N are on disk.
 struct FrameQueue {
     std::mutex lock;
     std::condition_variable changed;
@@ -54,8 +48,6 @@ void queue_push(FrameQueue* queue, FrameSlot* slot, std::int32_t frame);
 // The renderer has queued its last frame.
 void queue_end(FrameQueue* queue);
 
-// The writer thread's loop: writes queued frames in order, each put in place
-// before the next is taken, until the renderer is done or an interrupt comes
-// (the frame then being written is dropped). After a failure later frames are
-// only handed back.
-void queue_write_all(FrameQueue* queue, FrameWriter* writer);
+// The writer thread's loop: writes queued frames in order until the renderer
+// is done or an interrupt comes; after a failure it only hands frames back.
+void queue_write_all(FrameQueue* queue, const FrameWriter& write);

@@ -11,17 +11,16 @@
 
 #include "capture/capture_args.h"
 #include "capture/capture_run.h"
-#include "capture/output_file.h"
-#include "capture/temp_file.h"
+#include "capture/output_path.h"
 #include "capture/signals.h"
 #include "platform/posix_process.h"
 
 // Standard output was closed when the process started: what goes there is lost.
 static bool stdout_was_closed = false;
 
-static int stdout_closed()
+static int stdout_failed(int code)
 {
-    std::fprintf(stderr, "quorvex-capture: cannot write to standard output: Bad file descriptor\n");
+    std::fprintf(stderr, "quorvex-capture: cannot write to standard output: %s\n", std::strerror(code));
     return 1;
 }
 
@@ -29,13 +28,9 @@ static int stdout_closed()
 static int print_to_stdout(const std::string& text)
 {
     if (stdout_was_closed) {
-        return stdout_closed();
+        return stdout_failed(EBADF);
     }
-    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "quorvex-capture: cannot write to standard output: %s\n", std::strerror(errno));
-        return 1;
-    }
-    return 0;
+    return std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0 ? stdout_failed(errno) : 0;
 }
 
 static int run(int argc, char** argv)
@@ -56,7 +51,7 @@ static int run(int argc, char** argv)
     // /dev/null stands in for a closed standard output only to keep other
     // files off its number: a stream asked for there would go nowhere.
     if (options.output == capture_output_y4m && options.y4m_path == "-" && stdout_was_closed) {
-        return stdout_closed();
+        return stdout_failed(EBADF);
     }
     // A plain return, not the platform's exit: that unloads the GL driver, whose
     // leftovers would then look like this program's leaks.
@@ -68,18 +63,13 @@ int main(int argc, char** argv)
 {
     stdout_was_closed = fcntl(STDOUT_FILENO, F_GETFD) < 0;
     fill_closed_standard_descriptors();
-    // What deeper code does not catch (an allocation under a tight address-space
-    // limit) still ends with one line, status 1 and no temporary file.
+    // What deeper code does not catch still ends with one line and status 1.
     try {
         return run(argc, argv);
-    } catch (const std::bad_alloc&) {
-        remove_all_temporaries();
-        remove_created_dirs();
-        std::fprintf(stderr, "quorvex-capture: out of memory\n");
     } catch (const std::exception& error) {
-        remove_all_temporaries();
         remove_created_dirs();
-        std::fprintf(stderr, "quorvex-capture: %s\n", error.what());
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
+        std::fprintf(stderr, "quorvex-capture: %s\n", memory ? "out of memory" : error.what());
     }
     return 1;
 }

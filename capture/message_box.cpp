@@ -6,22 +6,20 @@
 #include "app/gl_window.h"
 #include "platform/platform.h"
 
-static StartupError first;
+static std::optional<std::string> first;
 
 // Replaces the SDL platform's box at link time: a headless tool has nobody to
-// show it to. The capture reports the first one itself.
+// show it to.
 void platform_message_box(const char* text, const char*)
 {
     // A driver that offers no display modes gets a window instead of the full
     // screen, after this box: the start-up goes on and the frames are the same.
-    if (first.raised || std::strcmp(text, fullscreen_refused_box) == 0) {
-        return;
+    if (!first && std::strcmp(text, fullscreen_refused_box) != 0) {
+        first = text;
     }
-    first.raised = true;
-    first.text = text;
 }
 
-const StartupError& first_startup_error()
+const std::optional<std::string>& first_startup_box()
 {
     return first;
 }

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
-#include <vector>
+#include <utility>
 
 #include "capture/output_path.h"
 #include "capture/signals.h"
@@ -20,38 +20,33 @@
 
 namespace fs = std::filesystem;
 
-// "<what> '<path>': <reason>", with the reason taken from errno.
-static std::string failure(const char* what, const std::string& path)
+std::string failure(const char* what, const std::string& path)
 {
-    int code = errno;
+    const int code = errno;
     return std::string(what) + " '" + path + "': " + std::strerror(code);
 }
 
 static std::string directory_of(const std::string& path)
 {
-    fs::path parent = fs::path(path).parent_path();
+    const fs::path parent = fs::path(path).parent_path();
     return parent.empty() ? "." : parent.string();
 }
 
 static void close_if_open(int* fd)
 {
     if (*fd >= 0) {
-        close(*fd);
-        *fd = -1;
+        close(std::exchange(*fd, -1));
     }
 }
-
-// How long a wait goes before it looks at the interrupt flag again.
-static constexpr int poll_ms = 50;
 
 // The message for a failed open, write or close, from errno.
 static std::string write_failure(const OutputFile& file)
 {
-    if (file.is_stdout) {
-        int code = errno;
-        return std::string("cannot write to standard output: ") + std::strerror(code);
+    if (!file.is_stdout) {
+        return failure("cannot write", file.path);
     }
-    return failure("cannot write", file.path);
+    const int code = errno;
+    return std::string("cannot write to standard output: ") + std::strerror(code);
 }
 
 static Outcome take_descriptor(int fd, bool owned, OutputFile* file)
@@ -92,7 +87,7 @@ static Outcome open_in_place(const ResolvedPath& where, bool fifo, OutputFile* f
             if (interrupted_by() != 0) {
                 return Outcome::interrupted;
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(poll_ms));
+            std::this_thread::sleep_for(std::chrono::milliseconds(interrupt_poll_ms));
             continue;
         }
         *error = failure("cannot open", file->path);
@@ -123,10 +118,7 @@ static Outcome refuse_terminal(OutputFile* file, std::string* error)
     }
     *error = file->is_stdout ? std::string("refusing to write a video stream to a terminal")
                              : "refusing to write to the terminal '" + file->path + "'";
-    if (file->owned) {
-        close(file->fd);
-    }
-    file->fd = -1;
+    output_abandon(file);
     return Outcome::failed;
 }
 
@@ -160,15 +152,12 @@ static Outcome open_regular(const ResolvedPath& where, OutputFile* file, std::st
     int fd = openat(where.dir, name, O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     struct stat opened {};
     if (fd >= 0 && (fstat(fd, &opened) != 0 || opened.st_dev != old.st_dev || opened.st_ino != old.st_ino)) {
-        close(fd);
-        fd = -1;
+        close_if_open(&fd);
         errno = EAGAIN;   // swapped since it was checked: nothing is truncated
     }
     if (fd < 0 || ftruncate(fd, 0) != 0) {
         *error = failure("cannot open", file->path);
-        if (fd >= 0) {
-            close(fd);
-        }
+        close_if_open(&fd);
         return Outcome::failed;
     }
     error->clear();
@@ -176,8 +165,8 @@ static Outcome open_regular(const ResolvedPath& where, OutputFile* file, std::st
     return take_descriptor(fd, true, file);
 }
 
-Outcome output_open_in(int folder, const std::string& name, const std::string& shown, OutputFile* file,
-                       std::string* error)
+Outcome output_open(int folder, const std::string& name, const std::string& shown, OutputFile* file,
+                    std::string* error)
 {
     *file = OutputFile{};
     file->path = shown;
@@ -220,11 +209,6 @@ Outcome output_open_in(int folder, const std::string& name, const std::string& s
     return opened == Outcome::ok ? refuse_terminal(file, error) : opened;
 }
 
-Outcome output_open(const std::string& path, OutputFile* file, std::string* error)
-{
-    return output_open_in(AT_FDCWD, path, path, file, error);
-}
-
 Outcome output_write(OutputFile* file, const void* data, std::size_t size, std::string* error)
 {
     // A regular file takes large pieces. Anything else may be a pipe whose
@@ -238,7 +222,7 @@ Outcome output_write(OutputFile* file, const void* data, std::size_t size, std::
         }
         if (!file->regular) {
             pollfd ready{file->fd, POLLOUT, 0};
-            int polled = poll(&ready, 1, poll_ms);
+            int polled = poll(&ready, 1, interrupt_poll_ms);
             if (polled == 0 || (polled < 0 && errno == EINTR)) {
                 continue;
             }
@@ -258,52 +242,29 @@ Outcome output_write(OutputFile* file, const void* data, std::size_t size, std::
     return Outcome::ok;
 }
 
-Outcome output_close(OutputFile* file, std::string* error)
+Outcome output_finish(OutputFile* file, std::string* error)
 {
-    if (file->fd < 0 || !file->owned) {
-        file->fd = -1;
-        return Outcome::ok;
-    }
     // Some file systems report a full disk only at close, after which the
     // descriptor is gone: a file written in place is emptied by name.
-    const int fd = file->fd;
-    file->fd = -1;
-    if (close(fd) != 0) {
+    if (file->owned && file->fd >= 0 && close(std::exchange(file->fd, -1)) != 0) {
         *error = write_failure(*file);
         if (file->empty_on_failure) {
-            const int again = openat(file->dir, file->name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-            if (again >= 0) {
-                ftruncate(again, 0);
-                close(again);
-            }
-            file->empty_on_failure = false;
+            file->fd = openat(file->dir, file->name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
         }
         output_abandon(file);
         return Outcome::failed;
     }
-    return Outcome::ok;
-}
-
-Outcome output_commit(OutputFile* file, std::string* error)
-{
-    if (!file->temp_name.empty()) {
-        if (renameat(file->dir, file->temp_name.c_str(), file->dir, file->name.c_str()) != 0) {
-            *error = failure("cannot write", file->path);
-            output_abandon(file);
-            return Outcome::failed;
-        }
-        forget_temporary(file->temp_id);
-        file->temp_name.clear();
+    file->fd = -1;
+    if (!file->temp_name.empty() &&
+        renameat(file->dir, file->temp_name.c_str(), file->dir, file->name.c_str()) != 0) {
+        *error = failure("cannot write", file->path);
+        output_abandon(file);
+        return Outcome::failed;
     }
+    file->temp_name.clear();
     file->empty_on_failure = false;
     close_if_open(&file->dir);
     return Outcome::ok;
-}
-
-Outcome output_finish(OutputFile* file, std::string* error)
-{
-    Outcome closed = output_close(file, error);
-    return closed == Outcome::ok ? output_commit(file, error) : closed;
 }
 
 void output_abandon(OutputFile* file)
@@ -311,8 +272,8 @@ void output_abandon(OutputFile* file)
     if (file->fd >= 0) {
         // What was there is gone already; a part of the new data would pass
         // for a whole file.
-        if (file->empty_on_failure && ftruncate(file->fd, 0) != 0) {
-            file->empty_on_failure = false;
+        if (file->empty_on_failure) {
+            ftruncate(file->fd, 0);
         }
         if (file->owned) {
             close(file->fd);
@@ -321,7 +282,6 @@ void output_abandon(OutputFile* file)
     }
     if (!file->temp_name.empty()) {
         unlinkat(file->dir, file->temp_name.c_str(), 0);
-        forget_temporary(file->temp_id);
         file->temp_name.clear();
     }
     close_if_open(&file->dir);
@@ -333,51 +293,4 @@ bool same_as_standard_error(int fd)
     struct stat errors {};
     return fd >= 0 && fstat(fd, &stream) == 0 && fstat(STDERR_FILENO, &errors) == 0 &&
            stream.st_dev == errors.st_dev && stream.st_ino == errors.st_ino;
-}
-
-// Folders prepare_output_dir made, deepest last, and the folder it checked.
-static std::vector<MadeFolder> created_dirs;
-static int prepared_dir = -1;
-
-int prepared_output_dir()
-{
-    return prepared_dir;
-}
-
-bool prepare_output_dir(const std::string& dir, const std::string& first_file, std::string* error)
-{
-    close_if_open(&prepared_dir);
-    prepared_dir = open_folder(dir, &created_dirs);
-    if (prepared_dir < 0) {
-        *error = failure("cannot create output directory", dir);
-        remove_created_dirs();
-        return false;
-    }
-    // Permission bits say little (root, read-only mounts), so try what the
-    // capture will do: create a file, or else write the first frame in place.
-    OutputFile probe;
-    probe.dir = fcntl(prepared_dir, F_DUPFD_CLOEXEC, 0);
-    if (create_temporary(prepared_dir, &probe) != Outcome::ok) {
-        const int code = errno;
-        struct stat first {};
-        const bool there = fstatat(prepared_dir, first_file.c_str(), &first, AT_SYMLINK_NOFOLLOW) == 0;
-        if (!there || faccessat(prepared_dir, first_file.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
-            errno = there ? errno : code;
-            *error = failure("cannot write to output directory", dir);
-            output_abandon(&probe);
-            remove_created_dirs();
-            return false;
-        }
-    }
-    output_abandon(&probe);
-    return true;
-}
-
-void remove_created_dirs()
-{
-    for (auto made = created_dirs.rbegin(); made != created_dirs.rend(); ++made) {
-        unlinkat(made->parent, made->name.c_str(), AT_REMOVEDIR);
-        close(made->parent);
-    }
-    created_dirs.clear();
 }

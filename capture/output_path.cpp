@@ -1,4 +1,4 @@
-// output_path.cpp -- a path resolved once, into a held folder and a last name
+// output_path.cpp -- a path resolved once, into a held folder and a last name; output folders made
 #include "capture/output_path.h"
 
 #include <fcntl.h>
@@ -7,25 +7,30 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <filesystem>
+#include <utility>
+#include <vector>
 
-// Links followed on one walk before it is a loop, as the kernel counts.
-static constexpr int max_links = 40;
+#include "capture/temp_file.h"
 
+// A folder made on the way, for removing it again while it is empty.
+struct MadeFolder {
+    int parent;
+    std::string name;
+};
+
+static constexpr int max_links = 40;   // followed on one walk before it is a loop, as the kernel counts
 static constexpr int folder_flags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // The names of `path` pushed so that the first comes off the back first.
 static void push_names(const std::string& path, std::vector<std::string>* rest)
 {
-    std::vector<std::string> names;
-    std::size_t at = 0;
-    while (at < path.size()) {
-        std::size_t end = std::min(path.find('/', at), path.size());
-        if (end > at) {
-            names.push_back(path.substr(at, end - at));
+    const std::size_t at = rest->size();
+    for (const std::filesystem::path& name : std::filesystem::path(path).relative_path()) {
+        if (!name.empty()) {
+            rest->insert(rest->begin() + static_cast<std::ptrdiff_t>(at), name.string());
         }
-        at = end + 1;
     }
-    rest->insert(rest->end(), names.rbegin(), names.rend());
 }
 
 // Reads the link `name` in `dir` when the rule lets it be followed; else EACCES.
@@ -63,8 +68,7 @@ static bool splice(const std::string& target, int* dir, std::vector<std::string>
         if (root < 0) {
             return false;
         }
-        close(*dir);
-        *dir = root;
+        close(std::exchange(*dir, root));
     }
     push_names(target, rest);
     return true;
@@ -77,8 +81,7 @@ static bool step(int* dir, const std::string& name, std::vector<std::string>* re
 {
     const int next = openat(*dir, name.c_str(), folder_flags);
     if (next >= 0) {
-        close(*dir);
-        *dir = next;
+        close(std::exchange(*dir, next));
         return true;
     }
     const int code = errno;
@@ -129,6 +132,23 @@ static bool on_proc(const struct stat& found)
     return found.st_dev == proc_device;
 }
 
+// Steps down through the names in `rest` until `keep` are left. False with
+// errno set and `*dir` closed.
+static bool walk(int* dir, std::vector<std::string>* rest, std::size_t keep, int* links,
+                 std::vector<MadeFolder>* made)
+{
+    while (*dir >= 0 && rest->size() > keep) {
+        const std::string name = rest->back();
+        rest->pop_back();
+        if (!step(dir, name, rest, links, made)) {
+            const int code = errno;
+            close(std::exchange(*dir, -1));
+            errno = code;
+        }
+    }
+    return *dir >= 0;
+}
+
 bool resolve_path(int start, const std::string& path, ResolvedPath* out, bool* walked_folders)
 {
     *walked_folders = false;
@@ -139,25 +159,18 @@ bool resolve_path(int start, const std::string& path, ResolvedPath* out, bool* w
     int dir = start_folder(start, path);
     std::vector<std::string> rest;
     push_names(path, &rest);
-    if (rest.empty()) {
-        rest.push_back(".");
-    }
-    int links = 0;
-    while (dir >= 0) {
-        const std::string name = rest.back();
-        rest.pop_back();
-        if (!rest.empty()) {
-            if (step(&dir, name, &rest, &links, nullptr)) {
-                continue;
-            }
-            break;
+    for (int links = 0;;) {
+        if (rest.empty()) {
+            rest.push_back(".");
+        }
+        if (!walk(&dir, &rest, 1, &links, nullptr)) {
+            return false;
         }
         *walked_folders = true;
         out->dir = dir;
-        out->name = name;
+        out->name = rest.back();
         struct stat found {};
-        if (fstatat(dir, name.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0) {
-            out->exists = false;
+        if (fstatat(dir, out->name.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0) {
             return errno == ENOENT;
         }
         if (!S_ISLNK(found.st_mode)) {
@@ -165,12 +178,12 @@ bool resolve_path(int start, const std::string& path, ResolvedPath* out, bool* w
             out->stat = found;
             return true;
         }
-        out->descriptor = on_proc(found) ? own_descriptor(dir, name) : -1;
+        out->descriptor = on_proc(found) ? own_descriptor(dir, out->name) : -1;
         std::string target;
         if (out->descriptor >= 0) {
             return true;
         }
-        if (!follow_judged(dir, name, found, &target)) {
+        if (!follow_judged(dir, out->name, found, &target)) {
             return false;
         }
         // A descriptor of another process ("pipe:[...]" is no path): only
@@ -181,22 +194,20 @@ bool resolve_path(int start, const std::string& path, ResolvedPath* out, bool* w
         }
         out->dir = -1;
         *walked_folders = false;
+        rest.pop_back();
         if (!splice(target, &dir, &rest, &links)) {
-            break;
-        }
-        if (rest.empty()) {
-            rest.push_back(".");
+            const int code = errno;
+            close(dir);
+            errno = code;
+            return false;
         }
     }
-    const int code = errno;
-    if (dir >= 0) {
-        close(dir);
-    }
-    errno = code;
-    return false;
 }
 
-int open_folder(const std::string& path, std::vector<MadeFolder>* made)
+// Opens the folder `path` (O_PATH), making missing ones with mode 0777 less
+// the umask and noting each in `made`. A folder someone else made meanwhile
+// is as good as one made here. -1 with errno set on failure.
+static int open_folder(const std::string& path, std::vector<MadeFolder>* made)
 {
     if (path.empty()) {
         errno = ENOENT;
@@ -206,15 +217,58 @@ int open_folder(const std::string& path, std::vector<MadeFolder>* made)
     std::vector<std::string> rest;
     push_names(path, &rest);
     int links = 0;
-    while (dir >= 0 && !rest.empty()) {
-        const std::string name = rest.back();
-        rest.pop_back();
-        if (!step(&dir, name, &rest, &links, made)) {
-            const int code = errno;
-            close(dir);
-            errno = code;
-            return -1;
-        }
+    return walk(&dir, &rest, 0, &links, made) ? dir : -1;
+}
+
+// Folders prepare_output_dir made, deepest last, and the folder it checked.
+static std::vector<MadeFolder> created_dirs;
+static int prepared_dir = -1;
+
+int prepared_output_dir()
+{
+    return prepared_dir;
+}
+
+bool prepare_output_dir(const std::string& dir, const std::string& first_file, std::string* error)
+{
+    if (prepared_dir >= 0) {
+        close(prepared_dir);
     }
-    return dir;
+    prepared_dir = open_folder(dir, &created_dirs);
+    if (prepared_dir < 0) {
+        *error = failure("cannot create output directory", dir);
+        remove_created_dirs();
+        return false;
+    }
+    // Permission bits say little (root, read-only mounts), so try what the
+    // capture will do: create a file, or else write the first frame in place.
+    OutputFile probe;
+    if (create_temporary(prepared_dir, &probe) == Outcome::ok) {
+        close(probe.fd);
+        unlinkat(prepared_dir, probe.temp_name.c_str(), 0);
+        return true;
+    }
+    // The reason is the creation's, unless the first frame is there to be written.
+    const int code = errno;
+    struct stat first {};
+    if (fstatat(prepared_dir, first_file.c_str(), &first, AT_SYMLINK_NOFOLLOW) != 0) {
+        errno = code;
+    } else if (faccessat(prepared_dir, first_file.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0) {
+        return true;
+    }
+    *error = failure("cannot write to output directory", dir);
+    remove_created_dirs();
+    return false;
+}
+
+void remove_created_dirs()
+{
+    if (prepared_dir >= 0) {
+        close(std::exchange(prepared_dir, -1));
+    }
+    for (auto made = created_dirs.rbegin(); made != created_dirs.rend(); ++made) {
+        unlinkat(made->parent, made->name.c_str(), AT_REMOVEDIR);
+        close(made->parent);
+    }
+    created_dirs.clear();
 }

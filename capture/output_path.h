@@ -1,10 +1,9 @@
-// output_path.h -- a path resolved once, into a held folder and a last name
+// output_path.h -- a path resolved once, into a held folder and a last name; output folders made
 #pragma once
 
 #include <sys/stat.h>
 
 #include <string>
-#include <vector>
 
 // Where a path leads, walked one name at a time from a folder descriptor and
 // never through a link the kernel's protected_symlinks rule would refuse (in a
@@ -26,13 +25,14 @@ struct ResolvedPath {
 // reached, so the failure is the last name's.
 bool resolve_path(int start, const std::string& path, ResolvedPath* out, bool* walked_folders);
 
-// A folder made on the way, for removing it again while it is empty.
-struct MadeFolder {
-    int parent;
-    std::string name;
-};
+// Makes sure `dir` exists (creating missing parents) and takes new files, or
+// at least that `first_file` (a name in it) may be written in place, and holds
+// it open for prepared_output_dir.
+bool prepare_output_dir(const std::string& dir, const std::string& first_file, std::string* error);
 
-// Opens the folder `path` (O_PATH), making missing ones with mode 0777 less
-// the umask and noting each in `made`. A folder someone else made meanwhile
-// is as good as one made here. -1 with errno set on failure.
-int open_folder(const std::string& path, std::vector<MadeFolder>* made);
+// The folder prepare_output_dir checked, for output_open (output_file.h).
+int prepared_output_dir();
+
+// After a failure or an interrupt: lets the prepared folder go and removes
+// the folders prepare_output_dir created, where they are still empty.
+void remove_created_dirs();

@@ -26,29 +26,15 @@ static void finish_chunk(std::uint8_t* chunk, const char* type, std::size_t leng
     put_u32(chunk + 8 + length, libdeflate_crc32(0, chunk + 4, length + 4));
 }
 
-namespace {
-
-// What the row filter reads: the frame as the GL gave it.
-struct Image {
-    const std::uint8_t* rgba;
-    int width;
-    int height;
-};
-
-}  // namespace
-
-// PNG row `y` (0 at the top) of the image: a filter byte, then RGB. Every row
+// PNG row `y` (0 at the top) of the frame: a filter byte, then RGB. Every row
 // is filtered with "up" (the byte above subtracted), which turns flat and
 // vertically smooth areas into runs of zeros.
-static void filter_row(const void* context, std::size_t y, std::uint8_t* row)
+static void filter_row(const std::uint8_t* rgba, int width, int height, std::size_t y, std::uint8_t* row)
 {
-    const Image& image = *static_cast<const Image*>(context);
-    const int width = image.width;
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
     // The row above in the picture is the next one up in GL order; the first
     // row has zeros above it.
-    const std::uint8_t* source =
-        image.rgba + (static_cast<std::size_t>(image.height) - 1 - y) * stride;
+    const std::uint8_t* source = rgba + (static_cast<std::size_t>(height) - 1 - y) * stride;
     const std::uint8_t* above = y > 0 ? source + stride : nullptr;
     row[0] = 2;
     for (int x = 0; x < width; ++x) {
@@ -67,7 +53,7 @@ std::size_t encode_png(const std::uint8_t* rgba, int width, int height,
     }
     const std::size_t row_bytes = static_cast<std::size_t>(width) * 3 + 1;
     const std::size_t rows = static_cast<std::size_t>(height);
-    const Image image{rgba, width, height};
+    const RowFiller filter = [&](std::size_t y, std::uint8_t* row) { filter_row(rgba, width, height, y, row); };
 
     // Signature, IHDR (8 + 13 + 4), then the IDAT chunk's data straight from
     // the compressor, then its CRC and IEND. The buffer only ever grows:
@@ -92,12 +78,12 @@ std::size_t encode_png(const std::uint8_t* rgba, int width, int height,
     std::uint8_t* png = buffer->data();
     std::size_t compressed_size = 0;
     if (compression == png_compression_fast) {
-        compressed_size = deflate_rows(row_bytes, rows, filter_row, &image, png + idat + 8);
+        compressed_size = deflate_rows(row_bytes, rows, filter, png + idat + 8);
     } else {
         // libdeflate takes the filtered image whole.
         std::vector<std::uint8_t> raw(row_bytes * rows);
         for (std::size_t y = 0; y < rows; ++y) {
-            filter_row(&image, y, raw.data() + y * row_bytes);
+            filter(y, raw.data() + y * row_bytes);
         }
         compressed_size = libdeflate_zlib_compress(best.get(), raw.data(), raw.size(), png + idat + 8, bound);
         if (compressed_size == 0) {

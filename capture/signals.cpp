@@ -1,10 +1,11 @@
-// signals.cpp -- the interrupt flag, its handler, and the death by the same signal
+// signals.cpp -- the interrupt flag, its handler, the GL driver's crash report, the death by a signal
 #include "capture/signals.h"
 
 #include <dirent.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -44,9 +45,7 @@ void defer_interrupts()
 
 void install_interrupt_handlers()
 {
-    // A process-directed signal reaches one thread, not the one that may be
-    // blocked, so EINTR cannot be relied on: no step of the capture blocks for
-    // more than 50 ms without a look at the flag, and library calls may restart.
+    // EINTR cannot be relied on (see interrupted_by), so library calls may restart.
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
@@ -70,10 +69,9 @@ static void on_driver_crash(int signal_number)
     // Only async-signal-safe calls: the heap may be what failed.
     static const char start[] = "quorvex-capture: cannot create an OpenGL context: the GL driver crashed (";
     const char* name = sigdescr_np(signal_number);
-    ssize_t ignored = write(STDERR_FILENO, start, sizeof start - 1);
-    ignored = write(STDERR_FILENO, name, std::strlen(name));
-    ignored = write(STDERR_FILENO, ")\n", 2);
-    (void)ignored;
+    const iovec parts[] = {{const_cast<char*>(start), sizeof start - 1},
+                           {const_cast<char*>(name), std::strlen(name)}, {const_cast<char*>(")\n"), 2}};
+    writev(STDERR_FILENO, parts, 3);
     _exit(1);
 }
 
@@ -96,30 +94,22 @@ int interrupted_by()
     return first_signal.load();
 }
 
-// A process is gone, and its parent told, only once every thread has ended. A
-// thread at low priority (the PNG writer, the GL driver's shader-cache thread
-// at nice 19) may wait seconds for a turn beside busy cores; back at normal
-// priority each ends at once. Without the privilege to raise a priority the
-// calls change nothing.
-static void restore_thread_priorities()
-{
-    DIR* tasks = opendir("/proc/self/task");
-    if (!tasks) {
-        return;
-    }
-    while (const dirent* entry = readdir(tasks)) {
-        pid_t thread = static_cast<pid_t>(std::atoi(entry->d_name));
-        if (thread > 0) {
-            sched_param normal{};
-            sched_setscheduler(thread, SCHED_OTHER, &normal);
-            setpriority(PRIO_PROCESS, static_cast<id_t>(thread), 0);
-        }
-    }
-    closedir(tasks);
-}
-
+// A process is gone, and its parent told, only once every thread has ended.
+// The GL driver's shader-cache thread runs at nice 19 and may wait seconds for
+// a turn beside busy cores; back at normal priority it ends at once. Without
+// the privilege to raise a priority the calls change nothing.
 void die_by_signal(int signal_number)
 {
-    restore_thread_priorities();
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(tasks)) {
+            const pid_t thread = static_cast<pid_t>(std::atoi(entry->d_name));
+            sched_param normal{};
+            if (thread > 0) {
+                sched_setscheduler(thread, SCHED_OTHER, &normal);
+                setpriority(PRIO_PROCESS, static_cast<id_t>(thread), 0);
+            }
+        }
+        closedir(tasks);
+    }
     end_by_signal(signal_number);
 }

@@ -16,9 +16,11 @@ void defer_interrupts();
 void report_driver_crashes(bool on);
 
 // The first interrupt signal received; 0 while none has come. Any thread may
-// poll it.
+// poll it. A process-directed signal reaches one thread, not necessarily the
+// one that waits, so no wait lasts longer than interrupt_poll_ms without a look.
 int interrupted_by();
+constexpr int interrupt_poll_ms = 50;
 
-// Ends the process by `signal_number`'s default action, so the parent sees
-// death by that signal. Called after an interrupt, once cleaned up.
+// Ends the process by `signal_number`'s default action, once cleaned up after
+// an interrupt, so the parent sees death by that signal.
 [[noreturn]] void die_by_signal(int signal_number);

@@ -1,4 +1,4 @@
-// temp_file.cpp -- temporaries: made in a checked folder, removed on failure
+// temp_file.cpp -- temporaries made in a checked folder, and what a replacement keeps
 #include "capture/temp_file.h"
 
 #include <fcntl.h>
@@ -7,10 +7,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <mutex>
 #include <string>
-#include <vector>
+#include <utility>
 
 // The umask, read before any thread starts (reading it means setting it).
 static const mode_t process_umask = [] {
@@ -19,43 +17,13 @@ static const mode_t process_umask = [] {
     return mask;
 }();
 
-// Temporaries on disk, for main to remove when an exception ends the capture.
-namespace {
-struct Temporary {
-    std::uint64_t id;
-    int dir;            // the folder it is in (held by its OutputFile)
-    std::string name;
-};
-}  // namespace
-
-static struct {
-    std::mutex lock;
-    std::vector<Temporary> list;
-    std::uint64_t next_id = 1;
-} temporaries;
-
-void forget_temporary(std::uint64_t id)
-{
-    std::lock_guard<std::mutex> hold(temporaries.lock);
-    std::erase_if(temporaries.list, [id](const Temporary& entry) { return entry.id == id; });
-}
-
-void remove_all_temporaries()
-{
-    std::lock_guard<std::mutex> hold(temporaries.lock);
-    for (const Temporary& entry : temporaries.list) {
-        unlinkat(entry.dir, entry.name.c_str(), 0);
-    }
-}
-
 Outcome create_temporary(int dir, OutputFile* file)
 {
     static std::atomic<std::uint32_t> counter{static_cast<std::uint32_t>(getpid()) * 2654435761u};
     std::string name = ".quorvex-capture.XXXXXXXX";
     int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
-        std::snprintf(name.data() + name.size() - 8, 9, "%08x",
-                      static_cast<unsigned>(counter.fetch_add(0x9e3779b9u) ^ std::rand()));
+        std::snprintf(name.data() + name.size() - 8, 9, "%08x", counter.fetch_add(0x9e3779b9u));
         fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST) {
             break;
@@ -66,10 +34,7 @@ Outcome create_temporary(int dir, OutputFile* file)
     }
     fchmod(fd, 0666 & ~process_umask);
     file->fd = fd;
-    file->temp_name = name;
-    std::lock_guard<std::mutex> hold(temporaries.lock);
-    file->temp_id = temporaries.next_id++;
-    temporaries.list.push_back(Temporary{file->temp_id, dir, name});
+    file->temp_name = std::move(name);
     return Outcome::ok;
 }
 

@@ -83,13 +83,13 @@ void glCallList(GLuint list)
     for (const DrawRange& range : called.ranges) {
         draw_range(range, called.vertex_buffer, called.index_buffer);
     }
-    if ((called.sets & carries_colour) != 0) {
+    if ((called.sets & vertex_colour_bit) != 0) {
         std::copy_n(called.colour, 4, gl11.colour);
     }
-    if ((called.sets & carries_texcoord) != 0) {
+    if ((called.sets & vertex_texcoord_bit) != 0) {
         std::copy_n(called.texcoord, 2, gl11.texcoord);
     }
-    if ((called.sets & carries_normal) != 0) {
+    if ((called.sets & vertex_normal_bit) != 0) {
         std::copy_n(called.normal, 3, gl11.normal);
     }
 }

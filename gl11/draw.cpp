@@ -8,7 +8,7 @@
 #include "gl11/program.h"
 #include "gl11/texture_state.h"
 
-DrawRange append_primitive(GLenum mode, const std::vector<Vertex>& primitive, unsigned carries,
+DrawRange append_primitive(GLenum mode, const std::vector<Vertex>& primitive, unsigned per_vertex,
                            std::vector<Vertex>& vertices, std::vector<GLuint>& indices)
 {
     const auto base = static_cast<GLuint>(vertices.size());
@@ -20,7 +20,7 @@ DrawRange append_primitive(GLenum mode, const std::vector<Vertex>& primitive, un
     range.polygon = p.polygon;
     range.vertex_first = static_cast<GLsizei>(base);
     range.vertex_count = static_cast<GLsizei>(primitive.size());
-    range.carries = carries;
+    range.per_vertex = per_vertex;
     range.fill_offset = indices.size() * sizeof(GLuint);
     range.fill_count = static_cast<GLsizei>(p.fill.size());
     for (std::uint32_t i : p.fill) {
@@ -74,9 +74,9 @@ void draw_range(const DrawRange& range, GLuint vertex_buffer, GLuint index_buffe
     es.BindBuffer(es_array_buffer, vertex_buffer);
     es.BindBuffer(es_element_array_buffer, index_buffer);
     set_attribute(attribute_position, true, 4, offsetof(Vertex, position), nullptr);
-    set_attribute(attribute_colour, (range.carries & carries_colour) != 0, 4,
+    set_attribute(attribute_colour, (range.per_vertex & vertex_colour_bit) != 0, 4,
                   offsetof(Vertex, colour), gl11.colour);
-    set_attribute(attribute_texcoord, (range.carries & carries_texcoord) != 0, 2,
+    set_attribute(attribute_texcoord, (range.per_vertex & vertex_texcoord_bit) != 0, 2,
                   offsetof(Vertex, texcoord), gl11.texcoord);
 
     const GLenum mode = range.polygon ? polygon_mode() : GL_FILL;
@@ -91,7 +91,7 @@ void draw_range(const DrawRange& range, GLuint vertex_buffer, GLuint index_buffe
     }
 }
 
-void draw_now(GLenum mode, const std::vector<Vertex>& primitive, unsigned carries)
+void draw_now(GLenum mode, const std::vector<Vertex>& primitive, unsigned per_vertex)
 {
     if (!gl11.started) {
         return;
@@ -101,7 +101,7 @@ void draw_now(GLenum mode, const std::vector<Vertex>& primitive, unsigned carrie
     static std::vector<GLuint> indices;
     vertices.clear();
     indices.clear();
-    const DrawRange range = append_primitive(mode, primitive, carries, vertices, indices);
+    const DrawRange range = append_primitive(mode, primitive, per_vertex, vertices, indices);
 
     // A fresh store each time: the driver need not wait for the last draw.
     es.BindBuffer(es_array_buffer, gl11.stream_vertices);

@@ -9,7 +9,7 @@
 // Appends one primitive's vertices and indices to growing arrays (a display
 // list's or the stream's) and returns where they landed. The indices are made
 // absolute, counted from the start of `vertices`.
-DrawRange append_primitive(GLenum mode, const std::vector<Vertex>& primitive, unsigned carries,
+DrawRange append_primitive(GLenum mode, const std::vector<Vertex>& primitive, unsigned per_vertex,
                            std::vector<Vertex>& vertices, std::vector<GLuint>& indices);
 
 // Draws `range` from the two buffers with the current matrices, colour,
@@ -17,4 +17,4 @@ DrawRange append_primitive(GLenum mode, const std::vector<Vertex>& primitive, un
 void draw_range(const DrawRange& range, GLuint vertex_buffer, GLuint index_buffer);
 
 // Draws one primitive now, through the stream buffers.
-void draw_now(GLenum mode, const std::vector<Vertex>& primitive, unsigned carries);
+void draw_now(GLenum mode, const std::vector<Vertex>& primitive, unsigned per_vertex);

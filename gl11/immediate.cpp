@@ -44,7 +44,7 @@ void begin_primitive(GLenum mode)
 void set_texcoord(float s, float t)
 {
     const float value[2] = {s, t};
-    set_attribute(carries_texcoord, gl11.texcoord, gl11.list_building.texcoord, value);
+    set_attribute(vertex_texcoord_bit, gl11.texcoord, gl11.list_building.texcoord, value);
 }
 
 void emit_vertex(float x, float y, float z, float w)
@@ -53,9 +53,9 @@ void emit_vertex(float x, float y, float z, float w)
         return;
     }
     Vertex v{{x, y, z, w}, {}, {}};
-    std::copy_n(list_or_current(carries_colour, gl11.colour, gl11.list_building.colour), 4,
+    std::copy_n(list_or_current(vertex_colour_bit, gl11.colour, gl11.list_building.colour), 4,
                 v.colour);
-    std::copy_n(list_or_current(carries_texcoord, gl11.texcoord, gl11.list_building.texcoord), 2,
+    std::copy_n(list_or_current(vertex_texcoord_bit, gl11.texcoord, gl11.list_building.texcoord), 2,
                 v.texcoord);
     gl11.begun.push_back(v);
 }
@@ -66,11 +66,11 @@ void end_primitive()
         return;
     }
     gl11.inside_begin = false;
-    constexpr unsigned all = carries_colour | carries_texcoord;
+    constexpr unsigned all = vertex_colour_bit | vertex_texcoord_bit;
     if (gl11.compiling) {
-        const unsigned carries = gl11.list_building.sets & all;
+        const unsigned per_vertex = gl11.list_building.sets & all;
         gl11.list_building.ranges.push_back(append_primitive(
-            gl11.begin_mode, gl11.begun, carries, gl11.list_vertices, gl11.list_indices));
+            gl11.begin_mode, gl11.begun, per_vertex, gl11.list_vertices, gl11.list_indices));
         if (!gl11.execute_while_compiling) {
             return;
         }
@@ -91,13 +91,13 @@ void glEnd()
 void glColor4f(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha)
 {
     const float value[4] = {red, green, blue, alpha};
-    set_attribute(carries_colour, gl11.colour, gl11.list_building.colour, value);
+    set_attribute(vertex_colour_bit, gl11.colour, gl11.list_building.colour, value);
 }
 
 void glNormal3fv(const GLfloat* v)
 {
     const float value[3] = {v[0], v[1], v[2]};
-    set_attribute(carries_normal, gl11.normal, gl11.list_building.normal, value);
+    set_attribute(vertex_normal_bit, gl11.normal, gl11.list_building.normal, value);
 }
 
 void glTexCoord2f(GLfloat s, GLfloat t)

@@ -21,7 +21,7 @@ struct Vertex {
 // Which attributes a drawing carries per vertex; those it does not carry take
 // the current value when it is drawn (a display list that never set a colour
 // is drawn in the colour current at glCallList).
-enum Carries : unsigned { carries_colour = 1u, carries_texcoord = 2u, carries_normal = 4u };
+enum VertexAttributeBit : unsigned { vertex_colour_bit = 1u, vertex_texcoord_bit = 2u, vertex_normal_bit = 4u };
 
 // A drawing held in the GPU's buffers: index ranges into one vertex buffer
 // and one 32-bit index buffer. Polygons keep both their triangles and their
@@ -35,7 +35,7 @@ struct DrawRange {
     GLsizei fill_count;
     std::size_t edge_offset;
     GLsizei edge_count;
-    unsigned carries;
+    unsigned per_vertex;     // VertexAttributeBit: what each vertex holds
 };
 
 struct DisplayList {
@@ -74,7 +74,7 @@ struct MatrixStack {
 };
 
 // Capabilities the layer keeps as state only (see state_calls.cpp).
-struct Switches {
+struct EnabledCapabilities {
     bool texture_2d = false;
     bool fog = false;
     bool lighting = false;
@@ -114,7 +114,7 @@ struct Gl11State {
     ClientArray vertex_array;
     ClientArray texcoord_array;
 
-    Switches switches;
+    EnabledCapabilities enabled;
     GLenum polygon_mode_front = GL_FILL;
     GLenum polygon_mode_back = GL_FILL;
     GLenum shade_model = GL_SMOOTH;

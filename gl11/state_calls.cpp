@@ -16,17 +16,17 @@ static bool* state_only_switch(GLenum cap)
 {
     switch (cap) {
     case GL_TEXTURE_2D:
-        return &gl11.switches.texture_2d;
+        return &gl11.enabled.texture_2d;
     case GL_FOG:
-        return &gl11.switches.fog;
+        return &gl11.enabled.fog;
     case GL_LIGHTING:
-        return &gl11.switches.lighting;
+        return &gl11.enabled.lighting;
     case GL_LIGHT0:
-        return &gl11.switches.light0;
+        return &gl11.enabled.light0;
     case GL_TEXTURE_GEN_S:
-        return &gl11.switches.texture_gen_s;
+        return &gl11.enabled.texture_gen_s;
     case GL_TEXTURE_GEN_T:
-        return &gl11.switches.texture_gen_t;
+        return &gl11.enabled.texture_gen_t;
     default:
         return nullptr;
     }

@@ -31,7 +31,7 @@ bool texture_complete(const TextureRecord& record)
 
 bool texturing_in_effect()
 {
-    return gl11.switches.texture_2d && texture_complete(texture_record(gl11.bound_texture));
+    return gl11.enabled.texture_2d && texture_complete(texture_record(gl11.bound_texture));
 }
 
 void record_level(GLint level, GLsizei width, GLsizei height)

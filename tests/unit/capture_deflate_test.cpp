@@ -21,18 +21,14 @@ std::vector<std::uint8_t> noise(std::size_t size, std::uint32_t seed)
     return bytes;
 }
 
-struct Rows {
-    const std::vector<std::uint8_t>* bytes;
-    std::size_t row_bytes;
-};
-
 // Hands out the rows of a buffer, and dirties the 16 spare bytes after each, as
 // a filler storing whole vectors may.
-void fill_from(const void* context, std::size_t index, std::uint8_t* row)
+RowFiller rows_of(const std::vector<std::uint8_t>& raw, std::size_t row_bytes)
 {
-    const Rows& rows = *static_cast<const Rows*>(context);
-    std::copy_n(rows.bytes->data() + index * rows.row_bytes, rows.row_bytes, row);
-    std::fill_n(row + rows.row_bytes, 16, std::uint8_t{0x5A});
+    return [&raw, row_bytes](std::size_t index, std::uint8_t* row) {
+        std::copy_n(raw.data() + index * row_bytes, row_bytes, row);
+        std::fill_n(row + row_bytes, 16, std::uint8_t{0x5A});
+    };
 }
 
 // Compresses `raw` as rows of `row_bytes`, checks the bound, and inflates it
@@ -42,11 +38,10 @@ void expect_inflates_back(const std::vector<std::uint8_t>& raw, std::size_t row_
 {
     SCOPED_TRACE(testing::Message() << what << ", rows of " << row_bytes);
     ASSERT_EQ(raw.size() % row_bytes, std::size_t{0});
-    const Rows rows{&raw, row_bytes};
     const std::size_t bound = deflate_rows_bound(row_bytes, raw.size() / row_bytes);
     // Bytes past the bound are set, to show a write beyond it.
     std::vector<std::uint8_t> stream(bound + 64, 0xA5);
-    std::size_t size = deflate_rows(row_bytes, raw.size() / row_bytes, fill_from, &rows, stream.data());
+    std::size_t size = deflate_rows(row_bytes, raw.size() / row_bytes, rows_of(raw, row_bytes), stream.data());
     ASSERT_GT(size, std::size_t{0});
     ASSERT_LE(size, bound);
     for (std::size_t i = bound; i < stream.size(); ++i) {
