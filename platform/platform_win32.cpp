@@ -89,7 +89,7 @@ static PIXELFORMATDESCRIPTOR pixel_format_descriptor(const PixelFormatRequest* f
     return descriptor;
 }
 
-bool platform_register_class(const char* class_name, WindowProcedure procedure)
+bool platform_register_class(const char* class_name, WindowProcedure procedure, WindowStyle)
 {
     win32.procedure = procedure;
     win32.instance = GetModuleHandleA(nullptr);
@@ -144,11 +144,11 @@ void platform_show_cursor(bool show)
 
 PlatformWindow* platform_create_window(const char* class_name, const char* title, WindowStyle style,
                                        int x, int y, int width, int height,
-                                       const PixelFormatRequest*)
+                                       const PixelFormatRequest*, std::uintptr_t)
 {
     DWORD extended_style = WS_EX_APPWINDOW;
     DWORD window_style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    if (style == window_style_windowed) {
+    if (style != window_style_fullscreen) {
         extended_style = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
         window_style = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     }

@@ -26,8 +26,6 @@ protected:
 
 using Calls = std::vector<std::string>;
 
-constexpr std::uint32_t msg_lbuttondown = 0x0201;
-constexpr std::uint32_t msg_mousemove = 0x0200;
 constexpr std::uint32_t msg_erasebkgnd = 0x0014;
 constexpr std::uintptr_t vk_f10 = 0x79;
 constexpr std::intptr_t alt_held = std::intptr_t{1} << 29;
