@@ -18,9 +18,10 @@ void start_up(const RunOptions& options)
 {
     if (!try_start_up(options)) {
         if (window_host_refused()) {
-            std::fprintf(stderr, "quorvex: 0x%llx is not a window\n",
-                         static_cast<unsigned long long>(options.window_id));
-            std::fflush(stderr);
+            char line[64];
+            std::snprintf(line, sizeof line, "quorvex: 0x%llx is not a window\n",
+                          static_cast<unsigned long long>(options.window_id));
+            platform_report_bad_input(line);
             platform_exit_process(2);
         }
         // The boxes say which step failed; this line, after them, says why, so a

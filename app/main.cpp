@@ -12,7 +12,7 @@ int main(int argc, char** argv)
     RunOptions options;
     std::string error;
     if (!parse_run_options(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), options, error)) {
-        std::fprintf(stderr, "quorvex: %s\nTry 'quorvex --help'.\n", error.c_str());
+        platform_report_bad_input(("quorvex: " + error + "\nTry 'quorvex --help'.\n").c_str());
         return 2;
     }
     if (options.host == Host::help) {

@@ -105,7 +105,8 @@ void platform_show_cursor(bool show);
 // the window's client size, which only presenting uses. `host` is the window a
 // hosted one draws into (0: the root window), 0 for every other style. A hosted
 // window shows while its host is mapped, takes no input and ends the program
-// (msg_close) when the host goes away. Null on failure (for hosted: no such window).
+// (msg_close; on Win32, where the host destroys its child with itself, at once
+// with status 0) when the host goes away. Null on failure (for hosted: no such window).
 PlatformWindow* platform_create_window(const char* class_name, const char* title, WindowStyle style,
                                        int x, int y, int width, int height,
                                        const PixelFormatRequest* format, std::uintptr_t host);
@@ -147,6 +148,10 @@ void platform_set_window_title(PlatformWindow* window, const char* text);
 // A modal error box with no owner; returns when the user has dismissed it (or at
 // once, after writing "caption: text" to standard error, where none can be shown).
 void platform_message_box(const char* text, const char* caption);
+// Tells the user the command line was wrong: `text` (whole lines) on standard
+// error and, where a program may be started with no console to show it in (a
+// Windows screensaver), in a box as well.
+void platform_report_bad_input(const char* text);
 
 // The platform's own text for why its last step failed ("" when it has none).
 // Valid until the next platform call.

@@ -472,3 +472,9 @@ const char* platform_last_error()
 {
     return sdl.failure;
 }
+
+void platform_report_bad_input(const char* text)
+{
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+}

@@ -356,3 +356,8 @@ void platform_exit_process(int code)
     }, code);
     emscripten_exit_with_live_runtime();
 }
+
+void platform_report_bad_input(const char* text)
+{
+    std::fputs(text, stderr);
+}

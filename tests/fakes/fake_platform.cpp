@@ -229,6 +229,12 @@ void platform_message_box(const char* text, const char* caption)
     fake.calls.push_back(std::string("box ") + caption + " " + text);
 }
 
+void platform_report_bad_input(const char* text)
+{
+    fake.calls.push_back(std::string("report_bad_input ") + text);
+    std::fputs(text, stderr);
+}
+
 void platform_swap_buffers(PlatformDc* dc)
 {
     fake.calls.push_back(std::string("swap ") + handle_name(dc));
