@@ -5,6 +5,8 @@ target_link_libraries(send_close PRIVATE X11::X11)
 target_compile_options(send_close PRIVATE -Wno-conversion)
 add_executable(grab_server e2e/grab_server.c)
 target_link_libraries(grab_server PRIVATE X11::X11)
+add_executable(host_window e2e/host_window.c)
+target_link_libraries(host_window PRIVATE X11::X11)
 
 foreach(case title key close sigterm system_keys_and_mouse no_display server_gone error_box)
   add_test(NAME e2e_${case}
