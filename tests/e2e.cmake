@@ -20,6 +20,17 @@ foreach(case title key close sigterm system_keys_and_mouse no_display server_gon
     ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
 endforeach()
 
+# The hosts that show the picture scaled: the X screensaver's window (made by
+# host_window) and --window; each reads the screen with ffmpeg and exits 77
+# (skipped, and says why) without it.
+foreach(case saver saver_hidden_and_gone window_resized)
+  add_test(NAME e2e_${case}
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e.sh ${case} $<TARGET_FILE:quorvex> $<TARGET_FILE:send_close>
+      $<TARGET_FILE:grab_server> $<TARGET_FILE:host_window>)
+  set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 60 RUN_SERIAL TRUE SKIP_RETURN_CODE 77
+    ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
+endforeach()
+
 # The desktop's mode on a server that really switches it (Xorg's dummy driver),
 # bare and under openbox: each runs all the desktop cases on its own servers and
 # exits 77 (skipped, and says why) where Xorg cannot be started.
