@@ -98,11 +98,10 @@ bool window_create(std::int32_t width, std::int32_t height, std::uint8_t color_b
     if (!app.window) {
         failure_reason = platform_last_error();
         // A host window that is not there is the caller's bad input, which
-        // start-up reports as such; a box would stand in front of the host. Only
-        // the class exists yet: the teardown's boxes for the missing context
-        // would be as misleading.
-        host_refused = style == window_style_hosted;
-        if (host_refused) {
+        // start-up reports as such: no box, and nothing but the class to undo
+        // (the teardown would box the context that was never made).
+        if (style == window_style_hosted) {
+            host_refused = true;
             platform_unregister_class(class_name);
             return false;
         }
