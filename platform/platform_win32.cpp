@@ -181,8 +181,8 @@ PlatformWindow* platform_create_window(const char* class_name, const char* title
     DWORD window_style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     HWND parent = nullptr;
     win32.style = style;
-    win32.picture_width = width;
-    win32.picture_height = height;
+    win32.picture_width = win32.client_width = width;
+    win32.picture_height = win32.client_height = height;
     if (style == window_style_windowed || style == window_style_scaled) {
         extended_style = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
         window_style = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
@@ -208,8 +208,8 @@ PlatformWindow* platform_create_window(const char* class_name, const char* title
         window_style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
         x = 0;
         y = 0;
-        width = client.right;
-        height = client.bottom;
+        width = win32.client_width = client.right;
+        height = win32.client_height = client.bottom;
     }
     SetLastError(0);
     HWND window = CreateWindowExA(extended_style, class_name, title, window_style, x, y, width,
