@@ -14,9 +14,16 @@
 #include "render/scene_b.h"
 #include "state/app_state.h"
 
-void start_up()
+void start_up(const RunOptions& options)
 {
-    if (!try_start_up()) {
+    if (!try_start_up(options)) {
+        if (window_host_refused()) {
+            char line[64];
+            std::snprintf(line, sizeof line, "quorvex: 0x%llx is not a window\n",
+                          static_cast<unsigned long long>(options.window_id));
+            platform_report_bad_input(line);
+            platform_exit_process(2);
+        }
         // The boxes say which step failed; this line, after them, says why, so a
         // user whose demo will not start learns it from the terminal. Going on
         // would leave a process that no input can end.
@@ -28,11 +35,11 @@ void start_up()
     }
 }
 
-bool try_start_up()
+bool try_start_up(const RunOptions& options)
 {
     app = AppState{};
     app.frame_count = 1;
-    if (!window_create(800, 600, 32, true)) {
+    if (!window_create(800, 600, 32, true, options)) {
         return false;
     }
     setup_render_state();

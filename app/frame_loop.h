@@ -3,16 +3,20 @@
 
 #include <cstdint>
 
+#include "app/run_options.h"
+
 // The scene clock's step per frame: the single nearest to 0.22.
 constexpr float scene_time_step = 0.22f;
 // The fade level's step per frame: 0x3D4CCCCC, one ulp below the single nearest
 // to 0.05. Not 0.05f: the fade's timing at each scene change depends on it.
 constexpr float fade_step = 0.049999997f;
 
-// Zero-fills AppState, creates the window, sets up rendering, builds the torus
-// and draws the first fade quad. Ends the process with status 1 (after the
-// window layer's message boxes) when the window cannot be created.
-void start_up();
+// Zero-fills AppState, creates the window (where `options` say), sets up
+// rendering, builds the torus and draws the first fade quad. Ends the process
+// with status 1 (after the window layer's message boxes) when the window cannot
+// be created, with status 2 and "quorvex: <id> is not a window" when the host's
+// window it was given is none.
+void start_up(const RunOptions& options = RunOptions{});
 
 // The step every frame is drawn by: the clock's step, then everything the frame
 // draws (frame counter, clear, scene, fade and its step, logo). No message, no
@@ -23,7 +27,7 @@ void draw_frame();
 // start_up without its exit: false, after the window layer's boxes and teardown,
 // when the window cannot be created. The capture tool calls it to report such a
 // failure its own way.
-bool try_start_up();
+bool try_start_up(const RunOptions& options = RunOptions{});
 
 // Passes over the next frame without drawing it: the clock, the frame counter
 // and the fade level change exactly as draw_frame changes them, bit for

@@ -21,6 +21,36 @@ static void error_box(const char* text)
 // Why the last creation failed, in the platform's words at the failing step:
 // the boxes and the teardown after it make platform calls that replace the text.
 static std::string failure_reason;
+static RunOptions options_given;
+static bool host_refused = false;
+
+const RunOptions& window_options()
+{
+    return options_given;
+}
+
+bool window_scaled()
+{
+    return options_given.host == Host::window || options_given.host == Host::foreign;
+}
+
+bool window_host_refused()
+{
+    return host_refused;
+}
+
+// The style the options ask for, before the display has had its say.
+static WindowStyle requested_style(bool fullscreen)
+{
+    switch (options_given.host) {
+    case Host::window:
+        return window_style_scaled;
+    case Host::foreign:
+        return window_style_hosted;
+    default:
+        return fullscreen ? window_style_fullscreen : window_style_windowed;
+    }
+}
 
 const char* window_failure_reason()
 {
@@ -28,14 +58,19 @@ const char* window_failure_reason()
 }
 
 bool window_create(std::int32_t width, std::int32_t height, std::uint8_t color_bits,
-                   bool fullscreen)
+                   bool fullscreen, const RunOptions& options)
 {
     const PixelFormatRequest format = {color_bits, 16, true};
     failure_reason.clear();
+    options_given = options;
+    host_refused = false;
+    WindowStyle style = requested_style(fullscreen);
+    // The scaled styles never touch the display's mode or the cursor.
+    fullscreen = fullscreen && !window_scaled();
 
     // Each reason is taken at its failing step: the boxes and the teardown that
     // follow make platform calls of their own.
-    if (!platform_register_class(class_name, window_procedure)) {
+    if (!platform_register_class(class_name, window_procedure, style)) {
         failure_reason = platform_last_error();
         error_box("Failed To register the window class!");
         return false;
@@ -49,17 +84,27 @@ bool window_create(std::int32_t width, std::int32_t height, std::uint8_t color_b
         fullscreen = false;
     }
 
-    WindowStyle style = window_style_windowed;
     if (fullscreen) {
-        style = window_style_fullscreen;
         platform_show_cursor(false);
+    } else if (style == window_style_fullscreen) {
+        style = window_style_windowed;
     }
 
-    // The size is the outer size: in a window the client area is smaller by the frame.
+    // The size is the outer size: in a window the client area is smaller by the
+    // frame. In the scaled styles it is the picture's.
+    const std::uintptr_t host = style == window_style_hosted ? options.window_id : 0;
     app.window = platform_create_window(class_name, window_title, style, 0, 0, width, height,
-                                        &format);
+                                        &format, host);
     if (!app.window) {
         failure_reason = platform_last_error();
+        // A host window that is not there is the caller's bad input, which
+        // start-up reports as such: no box, and nothing but the class to undo
+        // (the teardown would box the context that was never made).
+        if (style == window_style_hosted) {
+            host_refused = true;
+            platform_unregister_class(class_name);
+            return false;
+        }
         error_box("Unable To create window!");
         window_teardown(fullscreen);
         return false;

@@ -32,8 +32,14 @@ endif()
 # included, so their rules are set once it has been read to the end.
 function(quorvex_install_rules)
   if(WIN32)
-    # The zip's layout: the program and its two documents side by side.
+    # The zip's layout: the program and its two documents side by side, and the
+    # program once more as the screensaver (Windows runs a .scr with /s, /p or /c).
+    # Copied from the installed, stripped exe, so the two are the same bytes.
     install(TARGETS quorvex RUNTIME DESTINATION .)
+    install(CODE [[
+      file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}" TYPE PROGRAM RENAME quorvex.scr
+           FILES "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/quorvex.exe")
+    ]])
     install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
     return()
   endif()

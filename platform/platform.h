@@ -29,6 +29,11 @@ enum : std::uint32_t {
     msg_syskeydown = 0x0104,
     msg_syscommand = 0x0112,
     msg_timer = 0x0113,
+    // lparam: x in the low 16 bits, y in the high 16 bits, each signed.
+    msg_mousemove = 0x0200,
+    msg_lbuttondown = 0x0201,
+    msg_rbuttondown = 0x0204,
+    msg_mbuttondown = 0x0207,
 };
 
 // The commands msg_syscommand carries in wparam. The system uses the low four
@@ -70,11 +75,18 @@ struct PixelFormatRequest {
 enum WindowStyle : int {
     window_style_fullscreen = 0,
     window_style_windowed = 1,
+    // The picture is drawn at the size asked for into an off-screen buffer and shown
+    // scaled to the window's client area, aspect kept, black around it.
+    window_style_scaled = 2,   // a framed, resizable top-level window
+    window_style_hosted = 3,   // drawn into (SDL/X11) or as a child of (Win32) the window `host` names
 };
 
 // Makes the windowing system usable and registers `procedure` as the procedure
-// of the program's window class. False when no visible display can be had.
-bool platform_register_class(const char* class_name, WindowProcedure procedure);
+// of the program's window class. `style` is the style the window will be asked
+// for: only a full-screen one may change the display mode, so only it needs
+// whatever a platform keeps to hand the desktop's mode back. False when no
+// visible display can be had.
+bool platform_register_class(const char* class_name, WindowProcedure procedure, WindowStyle style);
 // Undoes platform_register_class. False on failure.
 bool platform_unregister_class(const char* class_name);
 
@@ -88,10 +100,16 @@ void platform_show_cursor(bool show);
 
 // Creates the (hidden) top-level window at x, y with the given outer size.
 // `format` is the pixel format the GL context will ask for; platforms that
-// must fix it before the window exists take it here. Null on failure.
+// must fix it before the window exists take it here. In the scaled styles
+// width x height is the picture's size: msg_size always reports it, whatever
+// the window's client size, which only presenting uses. `host` is the window a
+// hosted one draws into (0: the root window), 0 for every other style. A hosted
+// window shows while its host is mapped, takes no input and ends the program
+// (msg_close; on Win32, where the host destroys its child with itself, at once
+// with status 0) when the host goes away. Null on failure (for hosted: no such window).
 PlatformWindow* platform_create_window(const char* class_name, const char* title, WindowStyle style,
                                        int x, int y, int width, int height,
-                                       const PixelFormatRequest* format);
+                                       const PixelFormatRequest* format, std::uintptr_t host);
 // The drawing surface of `window`. Null on failure.
 PlatformDc* platform_get_dc(PlatformWindow* window);
 // Index of the pixel format closest to `format`; 0 when there is none.
@@ -130,6 +148,10 @@ void platform_set_window_title(PlatformWindow* window, const char* text);
 // A modal error box with no owner; returns when the user has dismissed it (or at
 // once, after writing "caption: text" to standard error, where none can be shown).
 void platform_message_box(const char* text, const char* caption);
+// Tells the user the command line was wrong: `text` (whole lines) on standard
+// error and, where a program may be started with no console to show it in (a
+// Windows screensaver), in a box as well.
+void platform_report_bad_input(const char* text);
 
 // The platform's own text for why its last step failed ("" when it has none).
 // Valid until the next platform call.

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/platform_sdl_internal.h"
 #include "platform/posix_process.h"
+#include "platform/scaled_picture.h"
 
 SdlPlatform sdl;
 
@@ -110,14 +111,18 @@ static bool on_x11_display()
     return is_set("DISPLAY") && (!asked || asked[0] == '\0' || SDL_strcasecmp(asked, "x11") == 0);
 }
 
-bool platform_register_class(const char*, WindowProcedure procedure)
+bool platform_register_class(const char*, WindowProcedure procedure, WindowStyle style)
 {
     // Before SDL starts: the watcher is forked while the process has one thread.
+    // Only a full-screen window may switch the mode; the others leave it, and
+    // the selection the watcher holds, to a full-screen demo started beside them.
     fill_closed_standard_descriptors();
     sdl.mode_switch = ModeSwitch::unwatched;
     const bool guarded = on_x11_display();
     if (guarded) {
-        sdl.mode_switch = mode_watcher_start();
+        if (style == window_style_fullscreen) {
+            sdl.mode_switch = mode_watcher_start();
+        }
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         endings_install_signal_handlers();
         endings_install_x_connection_handlers();
@@ -208,10 +213,49 @@ static void ignore_pointer_crossings(Display* display, Window window)
     }
 }
 
+// A host's window: the one it names, made usable for GL by SDL, never mapped,
+// raised or retitled by the demo.
+static SDL_Window* create_hosted_window(std::uintptr_t host)
+{
+    if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) {
+        note_failure("drawing into another program's window needs an X11 display");
+        return nullptr;
+    }
+    unsigned long x_window = 0;
+    char reason[sizeof sdl.failure];
+    if (!x11_find_host_window(host, &x_window, reason, sizeof reason)) {
+        note_failure(reason);
+        return nullptr;
+    }
+    // An error about it from now on means its owner destroyed it: the demo ends.
+    endings_watch_window(x_window);
+    SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(x_window));
+    if (!window) {
+        note_sdl_failure();
+        return nullptr;
+    }
+    sdl.host_window = x_window;
+    SDL_SysWMinfo native;
+    SDL_VERSION(&native.version);
+    if (SDL_GetWindowWMInfo(window, &native) && native.subsystem == SDL_SYSWM_X11) {
+        // SDL selects nothing on a window it did not make: without this it
+        // would never learn of the host's mapping, size or end.
+        x11_follow_host_window(native.info.x11.display, x_window);
+    }
+    return window;
+}
+
 PlatformWindow* platform_create_window(const char*, const char* title, WindowStyle style, int x,
                                        int y, int width, int height,
-                                       const PixelFormatRequest* format)
+                                       const PixelFormatRequest* format, std::uintptr_t host)
 {
+    sdl.style = style;
+    sdl.picture_width = width;
+    sdl.picture_height = height;
+    sdl.picture_started = false;
+    sdl.host_window = 0;
     // SDL fixes the pixel format when the window is made, so it is asked for here.
     int channel_bits = format->color_bits >= 24 ? 8 : format->color_bits / 3;
     SDL_GL_ResetAttributes();
@@ -234,9 +278,13 @@ PlatformWindow* platform_create_window(const char*, const char* title, WindowSty
     } else {
         flags |= SDL_WINDOW_RESIZABLE;
     }
-    SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
+    SDL_Window* window = style == window_style_hosted
+                             ? create_hosted_window(host)
+                             : SDL_CreateWindow(title, x, y, width, height, flags);
     if (!window) {
-        note_sdl_failure();
+        if (style != window_style_hosted) {
+            note_sdl_failure();
+        }
         return nullptr;
     }
     if (flags & SDL_WINDOW_FULLSCREEN) {
@@ -245,7 +293,8 @@ PlatformWindow* platform_create_window(const char*, const char* title, WindowSty
     sdl.window = window;
     SDL_SysWMinfo native;
     SDL_VERSION(&native.version);
-    if (SDL_GetWindowWMInfo(window, &native) && native.subsystem == SDL_SYSWM_X11) {
+    if (style != window_style_hosted && SDL_GetWindowWMInfo(window, &native) &&
+        native.subsystem == SDL_SYSWM_X11) {
         endings_watch_window(native.info.x11.window);
         ignore_pointer_crossings(native.info.x11.display, native.info.x11.window);
     }
@@ -284,11 +333,30 @@ PlatformContext* platform_create_context(PlatformDc* dc)
     return static_cast<PlatformContext*>(context);
 }
 
+static bool is_scaled(WindowStyle style)
+{
+    return style == window_style_scaled || style == window_style_hosted;
+}
+
+static void* look_up_gl(const char* name)
+{
+    return SDL_GL_GetProcAddress(name);
+}
+
 bool platform_make_current(PlatformDc* dc, PlatformContext* rc)
 {
     if (SDL_GL_MakeCurrent(sdl_window(dc), static_cast<SDL_GLContext>(rc)) != 0) {
         note_sdl_failure();
         return false;
+    }
+    // The scaled styles draw every frame into the picture's buffer, made as soon
+    // as there is a context to make it in.
+    if (rc && is_scaled(sdl.style) && !sdl.picture_started) {
+        if (!scaled_picture_start(look_up_gl, sdl.picture_width, sdl.picture_height)) {
+            note_failure(scaled_picture_failure());
+            return false;
+        }
+        sdl.picture_started = true;
     }
     return true;
 }
@@ -316,12 +384,24 @@ bool platform_destroy_window(PlatformWindow* window)
     if (sdl.procedure) {
         sdl.procedure(window, msg_destroy, 0, 0);
     }
+    // SDL leaves a window it did not make to its owner.
     SDL_DestroyWindow(sdl_window(window));
     if (sdl.window == sdl_window(window)) {
         sdl.window = nullptr;
         sdl.timer.running = false;
+        sdl.picture_started = false;
     }
     return true;
+}
+
+std::intptr_t sdl_size_lparam(int width, int height)
+{
+    // The scaled styles' viewport is always the picture's.
+    if (is_scaled(sdl.style)) {
+        width = sdl.picture_width;
+        height = sdl.picture_height;
+    }
+    return (width & 0xFFFF) | ((height & 0xFFFF) << 16);
 }
 
 static void send_size(SDL_Window* window)
@@ -329,7 +409,7 @@ static void send_size(SDL_Window* window)
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(window, &width, &height);
-    std::intptr_t lparam = (width & 0xFFFF) | ((height & 0xFFFF) << 16);
+    std::intptr_t lparam = sdl_size_lparam(width, height);
     if (sdl.procedure) {
         sdl.procedure(reinterpret_cast<PlatformWindow*>(window), msg_size, 0, lparam);
     }
@@ -337,6 +417,11 @@ static void send_size(SDL_Window* window)
 
 void platform_show_window(PlatformWindow* window)
 {
+    // A host's window is mapped, stacked and focused by its owner alone.
+    if (sdl.style == window_style_hosted) {
+        send_size(sdl_window(window));
+        return;
+    }
     SDL_ShowWindow(sdl_window(window));
     send_size(sdl_window(window));
     SDL_RaiseWindow(sdl_window(window));
@@ -349,6 +434,12 @@ void platform_set_window_title(PlatformWindow* window, const char* text)
 
 void platform_swap_buffers(PlatformDc* dc)
 {
+    if (sdl.picture_started) {
+        int width = 0;
+        int height = 0;
+        SDL_GL_GetDrawableSize(sdl_window(dc), &width, &height);
+        scaled_picture_present(width, height);
+    }
     SDL_GL_SwapWindow(sdl_window(dc));
 }
 
@@ -380,4 +471,10 @@ void platform_exit_process(int code)
 const char* platform_last_error()
 {
     return sdl.failure;
+}
+
+void platform_report_bad_input(const char* text)
+{
+    std::fputs(text, stderr);
+    std::fflush(stderr);
 }

@@ -4,9 +4,12 @@
 #include <SDL.h>
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/emulated_timer.h"
 #include "platform/platform.h"
+
+struct _XDisplay;  // Xlib's Display
 
 // True for SDL's drivers that show nothing ("offscreen", "dummy"), in any case.
 bool sdl_is_headless_driver(const char* name);
@@ -28,9 +31,18 @@ struct SdlPlatform {
     SDL_DisplayMode mode;   // that mode
     EmulatedTimer timer;
     ModeSwitch mode_switch; // whether this demo may switch modes, and who hands them back
+    WindowStyle style;      // the window's: the scaled ones draw into the picture's buffer
+    int picture_width;      // the scaled styles' picture, the size msg_size reports
+    int picture_height;
+    bool picture_started;   // its buffer exists (made once the context is first current)
+    unsigned long host_window;  // a hosted window's X window, 0 for every other
     char failure[512];      // why the last failed step failed, one line
 };
 extern SdlPlatform sdl;
+
+// msg_size's lparam for a window of width x height: the picture's size in the
+// scaled styles.
+std::intptr_t sdl_size_lparam(int width, int height);
 
 // Switches off the events the pump never uses and drops those it cannot at the
 // source, so the one-message-a-frame pump takes only messages that matter.
@@ -75,6 +87,16 @@ void endings_watch_window(unsigned long x_window);
 // Notes the local sockets of the X server that DISPLAY names (none for a remote
 // one), for x11_server_gone.
 void x11_note_display(const char* display);
+// The X window a hosted window draws into: `requested`, or the root window for 0.
+// False, with the reason, where DISPLAY's server has no such window (or it is an
+// input-only one). Uses a connection of its own, closed before it returns.
+bool x11_find_host_window(unsigned long requested, unsigned long* window, char* reason,
+                          std::size_t size);
+// The host's window tells the demo's connection when it is mapped, unmapped,
+// resized and destroyed; nothing else of it is asked for, so its input stays
+// its owner's.
+void x11_follow_host_window(_XDisplay* display, unsigned long window);
+
 // True when the noted local server no longer takes connections.
 // Async-signal-safe.
 bool x11_server_gone();

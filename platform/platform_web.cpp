@@ -103,7 +103,7 @@ static EM_BOOL on_context_lost(int, const void*, void*)
     return EM_TRUE;
 }
 
-bool platform_register_class(const char*, WindowProcedure procedure)
+bool platform_register_class(const char*, WindowProcedure procedure, WindowStyle)
 {
     web.procedure = procedure;
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, on_key_down);
@@ -137,9 +137,15 @@ void platform_show_cursor(bool show)
     EM_ASM({ Module.canvas.style.cursor = $0 ? "" : "none"; }, show);
 }
 
-PlatformWindow* platform_create_window(const char*, const char* title, WindowStyle, int, int,
-                                       int width, int height, const PixelFormatRequest* format)
+PlatformWindow* platform_create_window(const char*, const char* title, WindowStyle style, int, int,
+                                       int width, int height, const PixelFormatRequest* format,
+                                       std::uintptr_t)
 {
+    // The page scales its canvas itself and offers no other window to draw into.
+    if (style == window_style_scaled || style == window_style_hosted) {
+        note_failure("the page shows the demo in its own canvas only");
+        return nullptr;
+    }
     if (emscripten_set_canvas_element_size(canvas_selector, width, height) != EMSCRIPTEN_RESULT_SUCCESS) {
         note_failure("the page has no canvas");
         return nullptr;
@@ -349,4 +355,9 @@ void platform_exit_process(int code)
         Module.demoEnded($0);
     }, code);
     emscripten_exit_with_live_runtime();
+}
+
+void platform_report_bad_input(const char* text)
+{
+    std::fputs(text, stderr);
 }

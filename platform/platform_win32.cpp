@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/scaled_picture.h"
 
 // The display-mode record the program hands over ends with dmReserved2; the
 // system reads only dmSize bytes of it, so the panning members of the larger
@@ -18,6 +19,8 @@ static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
 static_assert(msg_create == WM_CREATE && msg_destroy == WM_DESTROY && msg_size == WM_SIZE);
 static_assert(msg_close == WM_CLOSE && msg_quit == WM_QUIT && msg_keydown == WM_KEYDOWN);
 static_assert(msg_syskeydown == WM_SYSKEYDOWN && msg_timer == WM_TIMER);
+static_assert(msg_mousemove == WM_MOUSEMOVE && msg_lbuttondown == WM_LBUTTONDOWN &&
+              msg_rbuttondown == WM_RBUTTONDOWN && msg_mbuttondown == WM_MBUTTONDOWN);
 static_assert(msg_syscommand == WM_SYSCOMMAND && syscommand_close == SC_CLOSE &&
               syscommand_keymenu == SC_KEYMENU && syscommand_screensave == SC_SCREENSAVE &&
               syscommand_monitorpower == SC_MONITORPOWER);
@@ -33,7 +36,20 @@ static struct {
     DWORD failure;       // the system's error code at the last failed step
     const char* failure_fallback;  // what to say when that code is 0
     char failure_text[512];
+    // The scaled styles: the picture's size (what the program asked for), the client
+    // area it is shown in, and the host window a hosted one is a child of.
+    WindowStyle style;
+    int picture_width, picture_height;
+    int client_width, client_height;
+    HWND host;
+    bool picture_started;  // the off-screen picture exists in the current context
+    bool destroying;       // platform_destroy_window is destroying the window
 } win32;
+
+static bool scaled()
+{
+    return win32.style == window_style_scaled || win32.style == window_style_hosted;
+}
 
 // Keeps the system's error code at the step that failed: the message boxes and
 // the teardown that follow a failure change it. Each step clears the code first,
@@ -69,7 +85,22 @@ static LRESULT CALLBACK forward_to_procedure(HWND window, UINT message, WPARAM w
     if (!win32.procedure) {
         return DefWindowProcA(window, message, wparam, lparam);
     }
-    return win32.procedure(reinterpret_cast<PlatformWindow*>(window), message, wparam, lparam);
+    if (message == WM_SIZE && scaled()) {
+        // The program draws the picture at its own size whatever the window's; the
+        // client size is only where the picture is shown.
+        win32.client_width = LOWORD(lparam);
+        win32.client_height = HIWORD(lparam);
+        lparam = MAKELPARAM(win32.picture_width, win32.picture_height);
+    }
+    LRESULT result =
+        win32.procedure(reinterpret_cast<PlatformWindow*>(window), message, wparam, lparam);
+    if (message == WM_DESTROY && win32.style == window_style_hosted && !win32.destroying) {
+        // The host destroyed its child along with itself (the preview box's dialog
+        // closed): the host decides when the picture ends, and there is no window
+        // left to tear down.
+        platform_exit_process(0);
+    }
+    return result;
 }
 
 static PIXELFORMATDESCRIPTOR pixel_format_descriptor(const PixelFormatRequest* format)
@@ -89,7 +120,7 @@ static PIXELFORMATDESCRIPTOR pixel_format_descriptor(const PixelFormatRequest* f
     return descriptor;
 }
 
-bool platform_register_class(const char* class_name, WindowProcedure procedure)
+bool platform_register_class(const char* class_name, WindowProcedure procedure, WindowStyle)
 {
     win32.procedure = procedure;
     win32.instance = GetModuleHandleA(nullptr);
@@ -144,17 +175,45 @@ void platform_show_cursor(bool show)
 
 PlatformWindow* platform_create_window(const char* class_name, const char* title, WindowStyle style,
                                        int x, int y, int width, int height,
-                                       const PixelFormatRequest*)
+                                       const PixelFormatRequest*, std::uintptr_t host)
 {
     DWORD extended_style = WS_EX_APPWINDOW;
     DWORD window_style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    if (style == window_style_windowed) {
+    HWND parent = nullptr;
+    win32.style = style;
+    win32.picture_width = win32.client_width = width;
+    win32.picture_height = win32.client_height = height;
+    if (style == window_style_windowed || style == window_style_scaled) {
         extended_style = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
         window_style = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     }
+    if (style == window_style_scaled) {
+        // The picture's size is the client area's to begin with: shown 1:1 until resized.
+        RECT frame = {0, 0, width, height};
+        AdjustWindowRectEx(&frame, window_style, FALSE, extended_style);
+        width = frame.right - frame.left;
+        height = frame.bottom - frame.top;
+    } else if (style == window_style_hosted) {
+        // A child filling the host's client area, as the screensaver dialog's preview
+        // box expects of what it starts with /p.
+        parent = reinterpret_cast<HWND>(host);
+        RECT client;
+        SetLastError(0);
+        if (!IsWindow(parent) || !GetClientRect(parent, &client)) {
+            note_failure("the host window does not exist");
+            return nullptr;
+        }
+        win32.host = parent;
+        extended_style = 0;
+        window_style = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+        x = 0;
+        y = 0;
+        width = win32.client_width = client.right;
+        height = win32.client_height = client.bottom;
+    }
     SetLastError(0);
     HWND window = CreateWindowExA(extended_style, class_name, title, window_style, x, y, width,
-                                  height, nullptr, nullptr, win32.instance, nullptr);
+                                  height, parent, nullptr, win32.instance, nullptr);
     if (!window) {
         note_failure();
     }
@@ -205,12 +264,31 @@ PlatformContext* platform_create_context(PlatformDc* dc)
     return reinterpret_cast<PlatformContext*>(rc);
 }
 
+// The GL's entry points beyond 1.1, which opengl32.dll does not export.
+static void* gl_lookup(const char* name)
+{
+    return reinterpret_cast<void*>(wglGetProcAddress(name));
+}
+
 bool platform_make_current(PlatformDc* dc, PlatformContext* rc)
 {
+    if (!rc && win32.picture_started) {
+        // The picture's buffers belong to the context about to be released.
+        scaled_picture_stop();
+        win32.picture_started = false;
+    }
     SetLastError(0);
     if (wglMakeCurrent(hdc(dc), hglrc(rc)) == FALSE) {
         note_failure();
         return false;
+    }
+    if (rc && scaled() && !win32.picture_started) {
+        if (!scaled_picture_start(gl_lookup, win32.picture_width, win32.picture_height)) {
+            win32.failure = 0;
+            win32.failure_fallback = scaled_picture_failure();
+            return false;
+        }
+        win32.picture_started = true;
     }
     return true;
 }
@@ -238,7 +316,10 @@ bool platform_release_dc(PlatformWindow* window, PlatformDc* dc)
 bool platform_destroy_window(PlatformWindow* window)
 {
     SetLastError(0);
-    if (DestroyWindow(hwnd(window)) == FALSE) {
+    win32.destroying = true;
+    BOOL destroyed = DestroyWindow(hwnd(window));
+    win32.destroying = false;
+    if (destroyed == FALSE) {
         note_failure();
         return false;
     }
@@ -255,18 +336,51 @@ void platform_start_timer(PlatformWindow* window, unsigned id, unsigned period_m
 
 void platform_show_window(PlatformWindow* window)
 {
+    if (win32.style == window_style_hosted) {
+        // The host's window keeps the focus and its place: the preview box sits in a
+        // dialog the user is working in.
+        ShowWindow(hwnd(window), SW_SHOWNA);
+        return;
+    }
     ShowWindow(hwnd(window), SW_SHOW);
     SetForegroundWindow(hwnd(window));
     SetFocus(hwnd(window));
 }
 
+// A hosted window follows the size of its host's client area, which tells its
+// children nothing when it changes.
+static void follow_host()
+{
+    RECT client;
+    if (GetClientRect(win32.host, &client) &&
+        (client.right != win32.client_width || client.bottom != win32.client_height)) {
+        MoveWindow(win32.window, 0, 0, client.right, client.bottom, FALSE);
+    }
+}
+
+// A window nobody can see: minimised, or (in the scaled styles) hidden, its host
+// hidden or minimised with it.
+static bool unseen()
+{
+    if (!win32.window) {
+        return false;
+    }
+    if (!scaled()) {
+        return IsIconic(win32.window);
+    }
+    return !IsWindowVisible(win32.window) || IsIconic(GetAncestor(win32.window, GA_ROOT));
+}
+
 bool platform_peek_message(Message* message)
 {
+    if (win32.style == window_style_hosted && win32.window) {
+        follow_host();
+    }
     // A minimised window shows nothing, so rather than draw frames nobody sees
     // the pump waits for a message; the timer's are dropped meanwhile (the
     // title keeps the last rate), anything else is handed on as usual.
     for (;;) {
-        bool iconic = win32.window && IsIconic(win32.window);
+        bool iconic = unseen();
         if (!PeekMessageA(&win32.message, nullptr, 0, 0, PM_REMOVE)) {
             if (!iconic) {
                 return false;
@@ -329,8 +443,20 @@ void platform_message_box(const char* text, const char* caption)
     std::fflush(stderr);
 }
 
+void platform_report_bad_input(const char* text)
+{
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+    // Started as a screensaver or from Explorer the program has no console, and
+    // what it writes there goes nowhere.
+    platform_message_box(text, "Quorvex");
+}
+
 void platform_swap_buffers(PlatformDc* dc)
 {
+    if (win32.picture_started) {
+        scaled_picture_present(win32.client_width, win32.client_height);
+    }
     SwapBuffers(hdc(dc));
 }
 

@@ -1,5 +1,6 @@
 // sdl_messages.cpp -- the SDL platform's messages: which events are kept, the pump, the timer, dispatch
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include "app/native_rules.h"
 #include "platform/platform_sdl_internal.h"
@@ -9,12 +10,25 @@
 // would merge them or not send them: taken one a frame, 2,000 crossings would
 // hold a key press up for minutes. SDL has already updated the window's flags
 // by then, so the pump still sees a window minimised.
+// The host's window destroyed by its owner. SDL itself does nothing with it,
+// so the raw event is the only word of it.
+static bool is_host_destroyed(const SDL_Event& event)
+{
+    if (event.type != SDL_SYSWMEVENT || event.syswm.msg->subsystem != SDL_SYSWM_X11) {
+        return false;
+    }
+    const XEvent& x_event = event.syswm.msg->msg.x11.event;
+    return x_event.type == DestroyNotify && x_event.xdestroywindow.window == sdl.host_window;
+}
+
 static int SDLCALL keep_used_event(void*, SDL_Event* event)
 {
     switch (event->type) {
     case SDL_KEYDOWN:
     case SDL_QUIT:
         return 1;
+    case SDL_SYSWMEVENT:
+        return is_host_destroyed(*event);
     case SDL_WINDOWEVENT:
         return event->window.event == SDL_WINDOWEVENT_CLOSE ||
                event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
@@ -59,7 +73,9 @@ static void translate_event(const SDL_Event& event, Message* message)
         break;
     }
     case SDL_QUIT:
-        // Also what SIGINT and SIGTERM become where SDL handles them (off X11).
+    case SDL_SYSWMEVENT:
+        // Also what SIGINT and SIGTERM become where SDL handles them (off X11),
+        // and the host's window gone.
         message->message = msg_close;
         break;
     case SDL_WINDOWEVENT:
@@ -67,7 +83,7 @@ static void translate_event(const SDL_Event& event, Message* message)
             message->message = msg_close;
         } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
             message->message = msg_size;
-            message->lparam = (event.window.data1 & 0xFFFF) | ((event.window.data2 & 0xFFFF) << 16);
+            message->lparam = sdl_size_lparam(event.window.data1, event.window.data2);
         }
         break;
     default:

@@ -22,6 +22,9 @@ struct AppState {
     std::int32_t triangle_count;  // triangles of the current mesh
     std::int32_t vertex_count;    // entries of each per-vertex array of the current mesh
     Message message;           // filled by the frame loop's pump, then dispatched
+    bool mouse_seen;           // a screensaver ending on the mouse has seen where it starts
+    std::int32_t mouse_start_x;   // ... and where that was, in client coordinates
+    std::int32_t mouse_start_y;
 
     // Working arrays, each replaced whole when rebuilt.
     std::vector<std::uint32_t> mesh_indices;  // 3 corners per triangle

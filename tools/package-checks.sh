@@ -416,8 +416,10 @@ pieces = sys.stdin.buffer.read().decode("utf-16le", "replace").split("\0")
 # Each key is preceded by a few binary length and type words: keep the text alone.
 pieces = ["".join(c for c in p if c.isascii() and c.isprintable()) for p in pieces]
 print(" ".join(p for p in pieces if len(p) > 2))')
-  if [ "$listing" != "$(printf '%s\n' "$top/LICENSE" "$top/README.md" "$top/quorvex.exe")" ]; then
+  if [ "$listing" != "$(printf '%s\n' "$top/LICENSE" "$top/README.md" "$top/quorvex.exe" "$top/quorvex.scr")" ]; then
     fail "the zip holds: $(echo "$listing" | paste -sd' ')"
+  elif ! cmp -s "$exe" "$tmp/zip/$top/quorvex.scr"; then
+    fail "quorvex.scr is not the same program as quorvex.exe"
   elif ! grep -q 'type=group_icon' <<<"$resources" || ! grep -q 'type=version' <<<"$resources"; then
     fail "the exe lacks its icon or version record: $resources"
   elif [[ $version_strings != *"ProductName Quorvex"* || $version_strings != *"ProductVersion $version"* ||

@@ -8,7 +8,7 @@ shopt -s extglob
 cd "$(dirname "$0")/.."
 linux_quorvex=${1:-build-release/quorvex}
 
-packages=(g++-mingw-w64-x86-64-win32 wine wine64 apitrace xvfb xdotool gcc libx11-dev python3 icoutils)
+packages=(g++-mingw-w64-x86-64-win32 wine wine64 apitrace xvfb xdotool gcc libx11-dev python3 icoutils x11-utils ffmpeg)
 if ! tools/install-deps.sh --only "${packages[@]}"; then
   echo "windows checks SKIPPED: could not install ${packages[*]}"
   # Locally a loud skip is enough; under CI a stage that checked nothing is a failure.
@@ -264,6 +264,8 @@ frame_calls_differ() {
 gcc -O1 -o "$tmp/send_close" tests/e2e/send_close.c -lX11 || give_up "send_close did not build"
 x86_64-w64-mingw32-gcc -O1 -o "$tmp/send_syscommand.exe" tests/e2e/send_syscommand.c ||
   give_up "send_syscommand did not build"
+x86_64-w64-mingw32-gcc -O1 -o "$tmp/preview_box.exe" tests/e2e/preview_box.c || give_up "preview_box did not build"
+scr=$tmp/quorvex.scr && cp "$exe" "$scr"  # the program under the screensaver's name, as in the zip
 start_xvfb
 
 case_name=title_and_key
@@ -435,6 +437,39 @@ else
   stop_wine
 fi
 
+# /p HWND: a child filling the host's 480x270 client area, the 4:3 picture between black bars, until
+# the host closes. Wine keeps GL drawn into another process's child in an offscreen X window: read that.
+case_name=screensaver_preview
+wine "$tmp/preview_box.exe" >"$tmp/host" 2>/dev/null &
+child() { xwininfo -root -tree | awk '/ 480x270\+0\+0 / { print $1; exit }' | grep .; }
+wait_until 30000 grep -q '^[0-9]' "$tmp/host"
+wine "$scr" /p "$(tr -dc 0-9 <"$tmp/host")" >"$tmp/out" 2>&1 &
+demo_pid=$!
+wait_until 60000 child && sleep 2
+bands=$(for crop in 60:270:0:0 360:270:60:0 60:270:420:0; do ffmpeg -loglevel quiet -f x11grab -window_id "$(child)" \
+  -i "$DISPLAY" -frames:v 1 -vf crop=$crop -pix_fmt gray -f rawvideo - | tr -d '\0' | wc -c; done | paste -sd' ')
+"$tmp/send_close" "$(xdotool search --name '^host$' | head -n1)"
+await_exit 5000
+if ! [[ $bands =~ ^0\ [1-9][0-9]{4}\ 0$ ]]; then fail "lit pixels in bar, picture, bar: '$bands'"
+elif [ "$code" != 0 ]; then fail "the host's closing gave exit code '$code'"
+else pass "lit pixels in bar, picture, bar: $bands; the host's closing ended it with 0"; fi
+
+# /s: full screen until a key, a click or a mouse move beyond a jitter of a pixel.
+case_name=screensaver_full
+for ending in "key q" "click 1" "mousemove_relative 40 0"; do
+  xdotool mousemove 400 300
+  wine "$scr" /s >"$tmp/out" 2>&1 &
+  demo_pid=$!
+  wait_until 60000 xdotool search --onlyvisible --name '^Quorvex   \['
+  xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^Quorvex' | head -n1)" mousemove_relative 1 1 sleep 1
+  alive=$(kill -0 "$demo_pid" 2>/dev/null && echo after)
+  # shellcheck disable=SC2086
+  xdotool $ending
+  await_exit 5000
+  if [ "$alive$code" = after0 ]; then pass "'$ending' after a jitter ended it with 0"
+  else fail "'$ending' ${alive:-before}, after a jitter, gave exit code '$code'"; fi
+done
+
 # The same frame of both builds, from their GL call traces replayed on one server.
 # snapshot TRACE PPM: the 30th presented frame of TRACE, as a binary PPM.
 snapshot() {
@@ -506,6 +541,18 @@ elif difference=$(calls_differ "$(python3 tools/relay_calls.py "$tmp/relay")" "$
 elif [ "$(grep -c '^error?!: ' "$tmp/relay")" != "$(echo "$texts" | wc -l)" ]; then fail "the unshown boxes are not on stderr"
 elif ! reason=$(reason_follows_boxes "$tmp/relay"); then fail "no reason line on stderr after the boxes"
 else pass "exit code $code after $elapsed ms; boxes: $(echo "$texts" | paste -sd"|"); reason: $reason"; fi
+# Without a window, each answer a box (on stderr here: Wine cannot show it): settings (/c, or a .scr
+# with no argument), then 0; a handle that is no window, 2.
+case_name=screensaver_no_window
+for row in "0|Quorvex: Quorvex has no settings.|/c" "0|Quorvex: Quorvex has no settings.|" \
+  "2|Quorvex: quorvex: '0' is not a window handle|/p 0" "2|Quorvex: quorvex: 0x3039 is not a window|/p 12345"; do
+  IFS='|' read -r want text args <<<"$row"
+  # shellcheck disable=SC2086
+  timeout 60 wine "$scr" $args >"$tmp/out" 2>&1
+  code=$?
+  if [ "$code" = "$want" ] && grep -qF "$text" "$tmp/out"; then pass "'$args': exit code $code, '$text'"
+  else fail "'$args': exit code $code, said: $(head -c 300 "$tmp/out")"; fi
+done
 # Its desktop process came up without a display; the next case needs a fresh one.
 stop_wine
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# e2e.sh CASE QUORVEX SEND_CLOSE [GRAB_SERVER] -- one end-to-end case of the real program on its own X server
+# e2e.sh CASE QUORVEX SEND_CLOSE [GRAB_SERVER [HOST_WINDOW]] -- one end-to-end case of the real program on its own X server
 # (Xvfb; the desktop cases on Xorg's dummy driver, see desktop_cases.sh)
 set -u
 case_name=$1
 quorvex=$2
 send_close=$3
 grab_server=${4:-}
+host_window=${5:-}
 
 tmp=$(mktemp -d)
 xvfb_pid=""
@@ -89,6 +90,54 @@ rate_in() {
 }
 
 still_running() { kill -0 "$demo_pid" 2>/dev/null; }
+
+# The cases that look at the picture read the screen with ffmpeg's x11grab.
+need_ffmpeg() {
+  command -v ffmpeg >/dev/null && return
+  [ -n "${CI:-}" ] && fail "ffmpeg is not installed (tools/install-deps.sh test installs it)"
+  echo "SKIPPED [$case_name]: ffmpeg is not installed (tools/install-deps.sh test installs it)"
+  exit 77
+}
+
+# start_host WIDTH HEIGHT: a window at the screen's top left, made as the X screensaver makes
+# one (tests/e2e/host_window.c, white where nothing is drawn); its id lands in $host, and
+# lines written to descriptor 7 (unmap, map, destroy) command it.
+start_host() {
+  rm -f "$tmp/host_in" "$tmp/host_id"
+  mkfifo "$tmp/host_in"
+  "$host_window" "$1" "$2" "Saver host" <"$tmp/host_in" >"$tmp/host_id" &
+  extra_pids+=($!)
+  exec 7>"$tmp/host_in"
+  wait_until 10000 test -s "$tmp/host_id" || fail "the host window did not appear"
+  host=$(head -n1 "$tmp/host_id")
+}
+
+# region_stats X Y WIDTH HEIGHT: the largest and the mean grey level (0-255) of that part of the screen.
+region_stats() {
+  ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size "$3x$4" -i "$DISPLAY+$1,$2" -frames:v 1 \
+    -pix_fmt gray -f rawvideo - | od -An -tu1 -v |
+    awk '{ for (i = 1; i <= NF; i++) { if ($i > m) m = $i; s += $i; n++ } } END { printf "%d %d\n", m, n ? s / n : 0 }'
+}
+
+# letterboxed WIDTH HEIGHT WHAT: the window at the top left shows the picture lit in its middle,
+# and black bars (to within a pixel of the fitted edges) where its 4:3 leaves room.
+letterboxed() {
+  local w=$1 h=$2 peak middle grey bar region bars=()
+  read -r peak middle <<<"$(region_stats $(( w / 4 )) $(( h / 4 )) $(( w / 2 )) $(( h / 2 )))"
+  [ "$middle" -ge 16 ] || fail "$3: the middle is not lit (mean grey $middle)"
+  if (( w * 3 > h * 4 )); then
+    bar=$(( (w - h * 4 / 3) / 2 - 1 )); bars=("0 0 $bar $h" "$(( w - bar )) 0 $bar $h")
+  elif (( w * 3 < h * 4 )); then
+    bar=$(( (h - w * 3 / 4) / 2 - 1 )); bars=("0 0 $w $bar" "0 $(( h - bar )) $w $bar")
+  fi
+  for region in "${bars[@]}"; do
+    read -r peak grey <<<"$(region_stats $region)"
+    [ "$peak" = 0 ] || fail "$3: the bar at $region (x y w h) is not black (grey up to $peak)"
+  done
+  echo "$3: the middle lit (mean grey $middle), ${#bars[@]} bars black"
+}
+
+screen_size() { xwininfo -root | awk '/-geometry/ { print $2 }'; }
 
 case $case_name in
 title)
@@ -220,6 +269,76 @@ error_box)
   cat "$tmp/out"
   grep -q '^error?!: ' "$tmp/out" && fail "a box went to standard error although one could be shown"
   [[ $(tail -n1 "$tmp/out") == "Quorvex could not open its window: "* ]] || fail "the last line is not the reason"
+  ;;
+saver)
+  # The X screensaver's window at 4:3 and at 16:9: after 2 s the picture fills the first and
+  # stands between black bars in the second; the screen, the window's title and the process
+  # (no mode watcher forked) are left as they were, and SIGTERM ends it with 0.
+  need_ffmpeg
+  start_xvfb -screen 0 1280x800x24
+  screen=$(screen_size)
+  for size in 640x480 1280x720; do
+    start_host "${size%x*}" "${size#*x}"
+    XSCREENSAVER_WINDOW=$host "$quorvex" >"$tmp/out" 2>&1 &
+    demo_pid=$!
+    sleep 2
+    letterboxed "${size%x*}" "${size#*x}" "$size"
+    [ "$(xprop -id "$host" WM_NAME)" = 'WM_NAME(STRING) = "Saver host"' ] || fail "$size: the title changed"
+    [ "$(screen_size)" = "$screen" ] || fail "$size: the screen is $(screen_size), not $screen"
+    [ -z "$(newest_child "$demo_pid")" ] || fail "$size: the demo has a child process (a mode watcher?)"
+    kill -TERM "$demo_pid"
+    await_exit 2000
+    [ "$code" = 0 ] || fail "$size: SIGTERM gave exit code '$code'"
+    exec 7>&-
+  done
+  ;;
+saver_hidden_and_gone)
+  # Unmapped, the host's window gets no frames (under 0.3 s of CPU time in 3 s); mapped again
+  # it does; destroyed, the demo ends with 0. An id that names no window is bad input.
+  need_ffmpeg
+  start_xvfb -screen 0 1280x800x24
+  start_host 1280 720
+  "$quorvex" --window-id "$host" >"$tmp/out" 2>&1 &
+  demo_pid=$!
+  sleep 1
+  echo unmap >&7
+  sleep 0.5
+  before=$(awk '{ print $14 + $15 }' "/proc/$demo_pid/stat")
+  sleep 3
+  used_ms=$(( ($(awk '{ print $14 + $15 }' "/proc/$demo_pid/stat") - before) * 1000 / $(getconf CLK_TCK) ))
+  echo "CPU time while unmapped for 3 s: $used_ms ms"
+  [ "$used_ms" -lt 300 ] || fail "it used $used_ms ms of CPU time in 3 s unmapped (want < 300)"
+  echo map >&7
+  sleep 1.5
+  # The host's own background is white: black bars are the demo's again.
+  letterboxed 1280 720 "mapped again"
+  echo destroy >&7
+  await_exit 2000
+  [ "$code" = 0 ] || fail "the host window's end gave exit code '$code'"
+  "$quorvex" --window-id 0x7ffffff >"$tmp/out" 2>&1
+  code=$?
+  [ "$code" = 2 ] && [ "$(cat "$tmp/out")" = "quorvex: 0x7ffffff is not a window" ] ||
+    fail "an id that names no window gave exit code $code and: $(cat "$tmp/out")"
+  ;;
+window_resized)
+  # --window: a frame-rate title on a window that, resized wider and then taller than 4:3,
+  # keeps the picture's aspect between black bars; the screen is left alone.
+  need_ffmpeg
+  start_xvfb -screen 0 1280x800x24
+  screen=$(screen_size)
+  "$quorvex" --window >"$tmp/out" 2>&1 &
+  demo_pid=$!
+  wait_until 30000 xdotool search --onlyvisible --name '^Quorvex   \[[0-9]+ FPS\]$' || fail "no frame-rate title"
+  window=$(xdotool search --onlyvisible --name '^Quorvex' | head -n1)
+  for size in 1000x500 600x700; do
+    xdotool windowsize --sync "$window" "${size%x*}" "${size#*x}"
+    sleep 1
+    letterboxed "${size%x*}" "${size#*x}" "$size"
+  done
+  [ "$(screen_size)" = "$screen" ] || fail "the screen is $(screen_size), not $screen"
+  kill -TERM "$demo_pid"
+  await_exit 2000
+  [ "$code" = 0 ] || fail "SIGTERM gave exit code '$code'"
   ;;
 desktop | desktop_openbox)
   . "$(dirname "$0")/desktop_cases.sh"

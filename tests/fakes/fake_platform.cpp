@@ -62,9 +62,23 @@ static const char* handle_name(const void* handle)
     return "other";
 }
 
-bool platform_register_class(const char* class_name, WindowProcedure procedure)
+static const char* style_name(WindowStyle style)
 {
-    if (!record(std::string("register_class ") + class_name, "register_class")) return false;
+    switch (style) {
+    case window_style_fullscreen: return "fullscreen";
+    case window_style_windowed: return "windowed";
+    case window_style_scaled: return "scaled";
+    case window_style_hosted: return "hosted";
+    }
+    return "other";
+}
+
+bool platform_register_class(const char* class_name, WindowProcedure procedure, WindowStyle style)
+{
+    // The full-screen style is the default run's, recorded as it always was.
+    std::string call = std::string("register_class ") + class_name;
+    if (style != window_style_fullscreen) call += std::string(" for ") + style_name(style);
+    if (!record(call, "register_class")) return false;
     fake.procedure = procedure;
     return true;
 }
@@ -94,13 +108,13 @@ void platform_show_cursor(bool show)
 
 PlatformWindow* platform_create_window(const char* class_name, const char* title, WindowStyle style,
                                        int x, int y, int width, int height,
-                                       const PixelFormatRequest* format)
+                                       const PixelFormatRequest* format, std::uintptr_t host)
 {
     std::string call = formatted("create_window %s \"%s\" %s %d,%d %dx%d color %d depth %d %s",
-                                 class_name, title,
-                                 style == window_style_fullscreen ? "fullscreen" : "windowed", x, y,
-                                 width, height, format->color_bits, format->depth_bits,
+                                 class_name, title, style_name(style), x, y, width, height,
+                                 format->color_bits, format->depth_bits,
                                  format->double_buffer ? "double" : "single");
+    if (host != 0) call += formatted(" host 0x%lx", static_cast<unsigned long>(host));
     if (!record(call, "create_window")) return nullptr;
     // A native window procedure sees its creation message inside the creation call.
     if (fake.procedure) fake.procedure(fake_window(), msg_create, 0, 0);
@@ -213,6 +227,12 @@ void platform_set_window_title(PlatformWindow* window, const char* text)
 void platform_message_box(const char* text, const char* caption)
 {
     fake.calls.push_back(std::string("box ") + caption + " " + text);
+}
+
+void platform_report_bad_input(const char* text)
+{
+    fake.calls.push_back(std::string("report_bad_input ") + text);
+    std::fputs(text, stderr);
 }
 
 void platform_swap_buffers(PlatformDc* dc)

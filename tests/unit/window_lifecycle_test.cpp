@@ -254,3 +254,41 @@ TEST_F(WindowLifecycle, WindowedTeardownNeverTouchesTheDisplayOrCursor)
     EXPECT_TRUE(fake_calls_starting("show_cursor").empty());
     EXPECT_EQ(fake.calls.front(), "make_current dc null");
 }
+
+TEST_F(WindowLifecycle, ScaledHostsAskForTheirStyleAndNeverTouchTheDisplayOrCursor)
+{
+    const std::string rest = " 0,0 800x600 color 32 depth 16 double";
+    const struct {
+        RunOptions options;
+        std::string registered, created;
+    } rows[] = {
+        {{Host::window}, "register_class OpenGL for scaled", "scaled" + rest},
+        {{Host::foreign, 0x2a}, "register_class OpenGL for hosted", "hosted" + rest + " host 0x2a"},
+        {{Host::foreign, 0, true}, "register_class OpenGL for hosted", "hosted" + rest},
+    };
+    for (const auto& row : rows) {
+        fake_reset();
+        ASSERT_TRUE(window_create(800, 600, 32, true, row.options));
+        EXPECT_EQ(fake.calls.at(0), row.registered);
+        EXPECT_EQ(fake.calls.at(1), "create_window OpenGL \"Quorvex\" " + row.created);
+        window_teardown(!window_scaled());
+        EXPECT_TRUE(fake_calls_starting("change_display_mode").empty()) << row.created;
+        EXPECT_TRUE(fake_calls_starting("restore_display_mode").empty()) << row.created;
+        EXPECT_TRUE(fake_calls_starting("show_cursor").empty()) << row.created;
+    }
+}
+
+TEST_F(WindowLifecycle, AHostWindowThatIsNoneIsRefusedWithoutBoxesOrTeardown)
+{
+    fake.fail = {"create_window"};
+    EXPECT_FALSE(window_create(800, 600, 32, true, {Host::foreign, 0x2a}));
+    EXPECT_TRUE(window_host_refused());
+    EXPECT_EQ(fake.calls, (Calls{"register_class OpenGL for hosted",
+                                 "create_window OpenGL \"Quorvex\" hosted 0,0 800x600 color 32 "
+                                 "depth 16 double host 0x2a",
+                                 "last_error", "unregister_class OpenGL"}));
+    fake_reset();
+    fake.fail = {"create_window"};
+    EXPECT_FALSE(window_create(800, 600, 32, true));
+    EXPECT_FALSE(window_host_refused());
+}

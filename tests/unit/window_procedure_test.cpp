@@ -26,8 +26,6 @@ protected:
 
 using Calls = std::vector<std::string>;
 
-constexpr std::uint32_t msg_lbuttondown = 0x0201;
-constexpr std::uint32_t msg_mousemove = 0x0200;
 constexpr std::uint32_t msg_erasebkgnd = 0x0014;
 constexpr std::uintptr_t vk_f10 = 0x79;
 constexpr std::intptr_t alt_held = std::intptr_t{1} << 29;
@@ -126,4 +124,34 @@ TEST_F(WindowProcedureTable, TimerWithAnotherIdLeavesTitleAndCountAlone)
     EXPECT_EQ(fake.calls, Calls{"default_window_procedure 275 2"});
     EXPECT_EQ(fake.title, "");
     EXPECT_EQ(app.frame_count, 17);
+}
+
+TEST_F(WindowProcedureTable, InAHostsWindowKeysAndTheTitleAreTheHosts)
+{
+    ASSERT_TRUE(window_create(800, 600, 32, true, {Host::foreign, 0x2a}));
+    fake.calls.clear();
+    app.frame_count = 60;
+    send(msg_keydown, 'A');
+    send(msg_timer, 1);
+    EXPECT_EQ(fake.calls, Calls{"default_window_procedure 256 65"});
+    EXPECT_EQ(fake.title, "");
+    EXPECT_EQ(app.frame_count, 0);
+    fake.calls.clear();
+    EXPECT_EXIT(send(msg_close), ::testing::ExitedWithCode(0),
+                "^post_quit 0\nmake_current dc null\ndelete_context rc\n");
+}
+
+TEST_F(WindowProcedureTable, AScreensaverEndingOnTheMouseEndsOnAClickOrARealMove)
+{
+    ASSERT_TRUE(window_create(800, 600, 32, true, {Host::fullscreen, 0, false, true}));
+    fake.calls.clear();
+    auto at = [](int x, int y) { return static_cast<std::intptr_t>((x & 0xFFFF) | (y << 16)); };
+    for (std::intptr_t jitter : {at(100, 100), at(104, 96), at(96, 104)}) {
+        send(msg_mousemove, 0, jitter);
+    }
+    EXPECT_EXIT(send(msg_mousemove, 0, at(105, 100)), ::testing::ExitedWithCode(0), "exit 0\n$");
+    EXPECT_EXIT(send(msg_mousemove, 0, at(100, 95)), ::testing::ExitedWithCode(0), "exit 0\n$");
+    for (std::uint32_t button : {msg_lbuttondown, msg_rbuttondown, msg_mbuttondown}) {
+        EXPECT_EXIT(send(button), ::testing::ExitedWithCode(0), "post_quit 0\nexit 0\n$");
+    }
 }
