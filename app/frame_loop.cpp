@@ -16,7 +16,22 @@
 
 void start_up()
 {
-    if (!try_start_up()) {
+    open_window_or_exit();
+    prepare_scene();
+}
+
+// The window and its context on a zero-filled AppState: false, after the
+// window layer's boxes and teardown, when the window cannot be created.
+static bool open_window()
+{
+    app = AppState{};
+    app.frame_count = 1;
+    return window_create(800, 600, 32, true);
+}
+
+void open_window_or_exit()
+{
+    if (!open_window()) {
         // The boxes say which step failed; this line, after them, says why, so a
         // user whose demo will not start learns it from the terminal. Going on
         // would leave a process that no input can end.
@@ -28,19 +43,22 @@ void start_up()
     }
 }
 
-bool try_start_up()
+void prepare_scene()
 {
-    app = AppState{};
-    app.frame_count = 1;
-    if (!window_create(800, 600, 32, true)) {
-        return false;
-    }
     setup_render_state();
     app.torus_list = generate_torus(32, 24, 18.0f, 15.0f, 0);
     app.fade_level = 1.0f;
     // Wiped by the first clear, but its blend function is the one the first
     // frame's Scene A inherits.
     draw_fade_quad(1.0f, 1.0f);
+}
+
+bool try_start_up()
+{
+    if (!open_window()) {
+        return false;
+    }
+    prepare_scene();
     return true;
 }
 
