@@ -232,6 +232,34 @@ TEST(Gl11Layer, LineModeDrawsTheOutlineOnly)
               255);
 }
 
+// The layer leaves out draws that change nothing (the fade quad at alpha 0),
+// and only those: a transparent draw still writes depth with the depth test
+// on, and draws its colour with blending off.
+TEST(Gl11Layer, TransparentDrawsAreLeftOutOnlyWhereTheyChangeNothing)
+{
+    REQUIRE_ES_CONTEXT();
+    struct Case {
+        bool blend;
+        bool depth_test;
+        int green;  // at the centre, after a green quad at alpha -1 and a half-green one behind it
+    };
+    for (const Case& c : {Case{true, true, 0}, Case{false, true, 255}, Case{true, false, 128}}) {
+        plain_state();
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        (c.blend ? glEnable : glDisable)(GL_BLEND);
+        (c.depth_test ? glEnable : glDisable)(GL_DEPTH_TEST);
+        glColor4f(0.0f, 1.0f, 0.0f, -1.0f);
+        draw_square(0.5f);
+        glDisable(GL_BLEND);
+        glColor4f(0.0f, 0.5f, 0.0f, 1.0f);
+        glTranslatef(0.0f, 0.0f, 0.5f);  // farther: hidden where the first wrote depth
+        draw_square(0.5f);
+        EXPECT_NEAR(green_at(read_back(), 400, 300), c.green, 1)
+            << "blend " << c.blend << ", depth test " << c.depth_test;
+    }
+    glDisable(GL_DEPTH_TEST);
+}
+
 // A bound texture without all its mipmap levels is incomplete: GL 1.1 draws
 // as if texturing were off, where ES would sample opaque black.
 TEST(Gl11Layer, IncompleteTextureDrawsUntextured)
