@@ -5,11 +5,12 @@
 #       the renderer's longest main-thread tasks, each with its longest parts
 #       (script evaluation, wasm compile, the demo's start-up, its frames), and
 #       the first-frame time cold (fresh profile) and warm (the same page again).
-#   python3 bench/page_bench.py fps PAGE_DIR NATIVE_BUILD_DIR [SECONDS]
-#       the page's and the native build's median frame rate side by side on each
-#       renderer: Chromium's SwiftShader against the native build on llvmpipe,
-#       and Chromium on Mesa (ANGLE's GL backend over EGL) against the native
-#       build on the same Mesa. The title's "[N FPS]" is what is read, in both.
+#   python3 bench/page_bench.py fps NATIVE_BUILD_DIR|- SECONDS ROUNDS PAGE_DIR...
+#       the native build's median frame rate on Mesa's llvmpipe (Xvfb) beside
+#       each page's, on the same Mesa (Chromium through ANGLE's GL backend over
+#       EGL) and on SwiftShader, in rounds that take turns, so that the shared
+#       machine's swings in load fall on all alike. The title's "[N FPS]" is
+#       what is read, in both; the first title, start-up's second, is left out.
 #
 # RENDERER is swiftshader (the default) or mesa. Uses tools/web_checks.py's
 # browser driver; the page is served from 127.0.0.1.
@@ -20,25 +21,20 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import web_checks  # noqa: E402
 
 FPS_TITLE = web_checks.FPS_TITLE
 TITLE_TEXT = web_checks.TITLE_TEXT
-RENDERER_FLAGS = {
-    "swiftshader": ["--use-angle=swiftshader", "--enable-unsafe-swiftshader"],
-    "mesa": ["--use-angle=gl-egl", "--ignore-gpu-blocklist", "--enable-gpu"],
-}
+RENDERER_FLAGS = {"swiftshader": web_checks.SWIFTSHADER, "mesa": web_checks.MESA}
 
 
 def browser_for(renderer, extra=()):
     return web_checks.Browser(extra_flags=list(extra), renderer_flags=RENDERER_FLAGS[renderer])
 
 
-def renderer_name(browser):
-    return browser.evaluate("""(() => { const gl = document.createElement('canvas').getContext('webgl2');
-        if (!gl) return 'no WebGL 2'; const i = gl.getExtension('WEBGL_debug_renderer_info');
-        return gl.getParameter(i ? i.UNMASKED_RENDERER_WEBGL : gl.RENDERER); })()""")
+renderer_name = web_checks.renderer_name
 
 
 def read_trace(browser):
@@ -100,26 +96,24 @@ def trace(page_dir, renderer):
 
 
 def page_rates(page_dir, renderer, seconds):
+    """The renderer's name and the page's frame-rate titles over `seconds`, the first left out."""
     server = web_checks.serve(page_dir)
     browser = browser_for(renderer)
     try:
         name = renderer_name(browser)
         browser.open("http://127.0.0.1:%d/quorvex.html" % server.server_address[1])
-        rates, last, deadline = [], None, time.time() + seconds
-        while time.time() < deadline:
-            title = browser.evaluate(TITLE_TEXT)
-            if title != last and FPS_TITLE.match(title):
-                rates.append(int(FPS_TITLE.match(title).group(1)))
-                last = title
-            time.sleep(0.05)
+        browser.wait_for("Module.firstFrameMs", 30)
+        browser.evaluate(web_checks.WATCH_TITLE)
+        time.sleep(seconds)
+        titles = [entry[1] for entry in browser.evaluate("window.titleLog")]
     finally:
         browser.close()
         server.shutdown()
-    return name, rates[1:]   # the first second includes start-up
+    return name, [int(FPS_TITLE.match(t).group(1)) for t in titles if FPS_TITLE.match(t)][1:]
 
 
-def native_rates(build_dir, renderer, seconds):
-    """The native demo's titles on Xvfb, read with xprop, on Mesa's llvmpipe."""
+def native_rates(build_dir, seconds):
+    """The native demo's frame-rate titles on Xvfb (Mesa's llvmpipe), every one that xprop sees set."""
     display = ":%d" % (90 + os.getpid() % 100)
     xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "800x600x24", "-nolisten", "tcp"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -130,38 +124,44 @@ def native_rates(build_dir, renderer, seconds):
         time.sleep(1.0)
         demo = subprocess.Popen([os.path.join(build_dir, "quorvex")], env=env,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        rates, last, deadline = [], None, time.time() + seconds + 1
-        while time.time() < deadline:
-            out = subprocess.run(["xdotool", "search", "--name", "FPS", "getwindowname"], env=env,
-                                 capture_output=True, text=True).stdout.strip().splitlines()
-            match = FPS_TITLE.match(out[0]) if out else None
-            if match and out[0] != last:
-                rates.append(int(match.group(1)))
-                last = out[0]
-            time.sleep(0.05)
+        window = subprocess.run(["xdotool", "search", "--sync", "--name", "Quorvex"], env=env,
+                                capture_output=True, text=True, timeout=30).stdout.split()[0]
+        spy = subprocess.run(["timeout", str(seconds), "xprop", "-spy", "-id", window, "WM_NAME"], env=env,
+                             capture_output=True, text=True).stdout
     finally:
         for process in (demo, xvfb):
             if process:
                 process.terminate()
                 process.wait()
-    return rates[1:]
+    return [int(n) for n in re.findall(r"\[(\d+) FPS\]", spy)][1:]
 
 
-def fps(page_dir, build_dir, seconds):
-    native = native_rates(build_dir, "mesa", seconds)
-    print("native (llvmpipe, Xvfb): median %s fps of %s" % (
-        statistics.median(native) if native else "-", native))
-    for renderer in ("mesa", "swiftshader"):
-        name, rates = page_rates(page_dir, renderer, seconds)
-        median = statistics.median(rates) if rates else 0
-        ratio = median / statistics.median(native) if native and rates else 0
-        print("page (%s: %s): median %s fps of %s, %.2f of native" % (renderer, name, median, rates, ratio))
+def fps(page_dirs, build_dir, seconds, rounds):
+    """Rounds of the native build, then each page on each renderer, one after the other, so that a
+    change in the machine's load falls on all of them alike."""
+    rates = {}
+    for _ in range(rounds):
+        if build_dir:
+            rates.setdefault("native (llvmpipe, Xvfb)", []).extend(native_rates(build_dir, seconds))
+        for page_dir in page_dirs:
+            for renderer in ("mesa", "swiftshader"):
+                name, found = page_rates(page_dir, renderer, seconds)
+                rates.setdefault("page %s on %s (%s)" % (page_dir, renderer, name), []).extend(found)
+    native = statistics.median(rates.pop("native (llvmpipe, Xvfb)", [])) if build_dir else 0
+    if native:
+        print("native (llvmpipe, Xvfb): median %s fps" % native)
+    for subject, found in rates.items():
+        median = statistics.median(found) if found else 0
+        print("%s: median %s fps of %d titles%s" % (subject, median, len(found),
+                                                   ", %.2f of native" % (median / native) if native else ""))
 
 
 if __name__ == "__main__":
     if len(sys.argv) >= 3 and sys.argv[1] == "trace":
         trace(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else "swiftshader")
     elif len(sys.argv) >= 4 and sys.argv[1] == "fps":
-        fps(sys.argv[2], sys.argv[3], float(sys.argv[4]) if len(sys.argv) > 4 else 10.0)
+        # fps NATIVE_BUILD_DIR (or -) SECONDS ROUNDS PAGE_DIR...
+        fps(sys.argv[5:], None if sys.argv[2] == "-" else sys.argv[2], float(sys.argv[3]), int(sys.argv[4]))
     else:
-        sys.exit(__doc__ if False else "usage: page_bench.py trace PAGE_DIR [swiftshader|mesa] | fps PAGE_DIR NATIVE_BUILD_DIR [SECONDS]")
+        sys.exit("usage: page_bench.py trace PAGE_DIR [swiftshader|mesa] | "
+                 "fps NATIVE_BUILD_DIR|- SECONDS ROUNDS PAGE_DIR...")
