@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/frame_loop.h"
@@ -238,26 +239,22 @@ TEST(Gl11Layer, LineModeDrawsTheOutlineOnly)
 TEST(Gl11Layer, TransparentDrawsAreLeftOutOnlyWhereTheyChangeNothing)
 {
     REQUIRE_ES_CONTEXT();
-    struct Case {
-        bool blend;
-        bool depth_test;
-        int green;  // at the centre, after a green quad at alpha -1 and a half-green one behind it
-    };
-    for (const Case& c : {Case{true, true, 0}, Case{false, true, 255}, Case{true, false, 128}}) {
+    // Blending, depth test, and the green at the centre after a green quad at
+    // alpha -1 and a half-green one behind it.
+    for (const auto& [blend, depth_test, green] : {std::tuple{true, true, 0}, {false, true, 255},
+                                                   {true, false, 128}}) {
         plain_state();
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        (c.blend ? glEnable : glDisable)(GL_BLEND);
-        (c.depth_test ? glEnable : glDisable)(GL_DEPTH_TEST);
+        (blend ? glEnable : glDisable)(GL_BLEND);
+        (depth_test ? glEnable : glDisable)(GL_DEPTH_TEST);
         glColor4f(0.0f, 1.0f, 0.0f, -1.0f);
         draw_square(0.5f);
         glDisable(GL_BLEND);
         glColor4f(0.0f, 0.5f, 0.0f, 1.0f);
         glTranslatef(0.0f, 0.0f, 0.5f);  // farther: hidden where the first wrote depth
         draw_square(0.5f);
-        EXPECT_NEAR(green_at(read_back(), 400, 300), c.green, 1)
-            << "blend " << c.blend << ", depth test " << c.depth_test;
+        EXPECT_NEAR(green_at(read_back(), 400, 300), green, 1) << blend << depth_test;
     }
-    glDisable(GL_DEPTH_TEST);
 }
 
 // A bound texture without all its mipmap levels is incomplete: GL 1.1 draws
