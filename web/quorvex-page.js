@@ -73,7 +73,17 @@ var Module = (function () {
         done = null;
       }
     }
-    if (typeof Worker !== "function" || typeof OffscreenCanvas !== "function") {
+    // The GPU side stays started for the tab's other pages: a reload (the
+    // restart) or the next page in the tab needs no warm-up, and the worker's
+    // own start would only hold it up.
+    let warmBefore = false;
+    try {
+      warmBefore = sessionStorage.getItem("quorvex-gpu-warm") === "1";
+      sessionStorage.setItem("quorvex-gpu-warm", "1");
+    } catch (e) {
+      // No storage (a browser's privacy setting): warm up each time.
+    }
+    if (warmBefore || typeof Worker !== "function" || typeof OffscreenCanvas !== "function") {
       return finish();
     }
     try {
