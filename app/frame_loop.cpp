@@ -16,7 +16,22 @@
 
 void start_up(const RunOptions& options)
 {
-    if (!try_start_up(options)) {
+    open_window_or_exit(options);
+    prepare_scene();
+}
+
+// The window and its context on a zero-filled AppState: false, after the
+// window layer's boxes and teardown, when the window cannot be created.
+static bool open_window(const RunOptions& options)
+{
+    app = AppState{};
+    app.frame_count = 1;
+    return window_create(800, 600, 32, true, options);
+}
+
+void open_window_or_exit(const RunOptions& options)
+{
+    if (!open_window(options)) {
         if (window_host_refused()) {
             char line[64];
             std::snprintf(line, sizeof line, "quorvex: 0x%llx is not a window\n",
@@ -35,19 +50,22 @@ void start_up(const RunOptions& options)
     }
 }
 
-bool try_start_up(const RunOptions& options)
+void prepare_scene()
 {
-    app = AppState{};
-    app.frame_count = 1;
-    if (!window_create(800, 600, 32, true, options)) {
-        return false;
-    }
     setup_render_state();
     app.torus_list = generate_torus(32, 24, 18.0f, 15.0f, 0);
     app.fade_level = 1.0f;
     // Wiped by the first clear, but its blend function is the one the first
     // frame's Scene A inherits.
     draw_fade_quad(1.0f, 1.0f);
+}
+
+bool try_start_up(const RunOptions& options)
+{
+    if (!open_window(options)) {
+        return false;
+    }
+    prepare_scene();
     return true;
 }
 

@@ -24,6 +24,14 @@ void start_up(const RunOptions& options = RunOptions{});
 // and the GL frame test call it as it is.
 void draw_frame();
 
+// start_up's two halves, for a caller that returns to its event loop between
+// them (the page: each is one task of the browser's, so neither holds it up
+// for long). open_window_or_exit zero-fills AppState and creates the window,
+// ending the process as start_up does when it cannot; prepare_scene sets up
+// rendering, builds the torus and draws the first fade quad.
+void open_window_or_exit(const RunOptions& options = RunOptions{});
+void prepare_scene();
+
 // start_up without its exit: false, after the window layer's boxes and teardown,
 // when the window cannot be created. The capture tool calls it to report such a
 // failure its own way.

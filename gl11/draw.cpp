@@ -1,6 +1,7 @@
 // draw.cpp -- draws buffered primitives: matrices and texture switch to the shader, attributes, polygon mode
 #include "gl11/draw.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "gl11/es_functions.h"
@@ -91,9 +92,27 @@ void draw_range(const DrawRange& range, GLuint vertex_buffer, GLuint index_buffe
     }
 }
 
+// True when drawing the primitive can change no colour, depth or stencil
+// value: every vertex's alpha at or below 0, which the shader clamps to 0, so
+// under source-alpha blending the source adds nothing and the destination
+// stays whole (texturing multiplies that 0); with the depth and stencil tests
+// off neither buffer is written. The fade quad in most frames of Scene A is
+// such a draw, and a software renderer would still shade all of its pixels.
+static bool changes_nothing(const std::vector<Vertex>& primitive)
+{
+    const bool source_alpha = gl11.blend_source == GL_SRC_ALPHA &&
+                              (gl11.blend_destination == GL_ONE_MINUS_SRC_ALPHA ||
+                               gl11.blend_destination == GL_ONE);
+    if (!gl11.blend || !source_alpha || gl11.depth_test || gl11.stencil_test) {
+        return false;
+    }
+    return std::all_of(primitive.begin(), primitive.end(),
+                       [](const Vertex& v) { return v.colour[3] <= 0.0f; });
+}
+
 void draw_now(GLenum mode, const std::vector<Vertex>& primitive, unsigned per_vertex)
 {
-    if (!gl11.started) {
+    if (!gl11.started || changes_nothing(primitive)) {
         return;
     }
     // Kept between calls so a frame's quads reuse their capacity.

@@ -115,6 +115,13 @@ struct Gl11State {
     ClientArray texcoord_array;
 
     EnabledCapabilities enabled;
+    // What decides whether a draw can write anything (draw.cpp); ES keeps them
+    // too, but asking it would wait for the GPU.
+    bool blend = false;
+    bool depth_test = false;
+    bool stencil_test = false;
+    GLenum blend_source = GL_ONE;
+    GLenum blend_destination = GL_ZERO;
     GLenum polygon_mode_front = GL_FILL;
     GLenum polygon_mode_back = GL_FILL;
     GLenum shade_model = GL_SMOOTH;

@@ -58,6 +58,13 @@ static void set_capability(GLenum cap, bool on)
         *flag = on;
     } else if (es_capability(cap)) {
         (on ? es.Enable : es.Disable)(cap);
+        if (cap == GL_BLEND) {
+            gl11.blend = on;
+        } else if (cap == GL_DEPTH_TEST) {
+            gl11.depth_test = on;
+        } else if (cap == GL_STENCIL_TEST) {
+            gl11.stencil_test = on;
+        }
     }
 }
 
@@ -156,6 +163,8 @@ void glBlendFunc(GLenum sfactor, GLenum dfactor)
 {
     if (gl11.started) {
         es.BlendFunc(sfactor, dfactor);
+        gl11.blend_source = sfactor;
+        gl11.blend_destination = dfactor;
     }
 }
 

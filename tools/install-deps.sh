@@ -30,6 +30,9 @@ web_packages=(
   cmake ninja-build
   emscripten node-acorn
   chromium python3-websocket
+  # The page opened from disk in Firefox too, driven over WebDriver BiDi, on Xvfb:
+  # headless, Firefox gives no WebGL here.
+  firefox-esr xvfb
 )
 
 case ${1:-test} in

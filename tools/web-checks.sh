@@ -85,6 +85,11 @@ if [ ! -x "$lighthouse" ] && command -v npm >/dev/null; then
 fi
 [ -x "$lighthouse" ] || { lighthouse=""; skip lighthouse "npm cannot install lighthouse@12.2.3"; }
 export QV_LIGHTHOUSE=$lighthouse
+QV_FIREFOX=firefox-esr
+if ! tools/install-deps.sh --only firefox-esr xvfb >"$tmp/deps.log" 2>&1 || ! command -v Xvfb >/dev/null; then
+  QV_FIREFOX=""; skip firefox "firefox-esr or Xvfb cannot be installed"
+fi
+export QV_FIREFOX
 mkdir -p "$build/web-checks"
 # The zip as a visitor unpacks it, for the page opened from disk.
 unzipped=$build

@@ -2,7 +2,8 @@
 "use strict";
 
 // The module's settings and the calls the C++ side makes into the page
-// (Module.showMessageBox, demoEnded, contextLost, frameHeld, badFrameRequest).
+// (Module.showMessageBox, demoEnded, contextLost, frameHeld, badFrameRequest,
+// framesStarted).
 var Module = (function () {
   const stage = document.getElementById("stage");
   const canvas = document.getElementById("canvas");
@@ -49,6 +50,58 @@ var Module = (function () {
       fail(cannotStart, event.reason);
     } else if (document.body.dataset.state === "running") {
       fail("Quorvex stopped unexpectedly. Reload the page to start it again.", event.reason);
+    }
+  });
+
+  // The browser's first WebGL context starts its GPU side (a software
+  // renderer's start alone takes hundreds of milliseconds), and the page would
+  // wait for it inside one task. A worker makes a throwaway context first,
+  // while the wasm compiles, so the wait falls on the worker's thread and the
+  // demo's own context comes ready at once. Without workers or OffscreenCanvas
+  // it starts as before.
+  function warmUpGpu(done) {
+    // The worker is left to idle, its context given back: ending a worker
+    // whose thread held a context makes the page's thread wait for its teardown.
+    const warmUp = "try { const gl = new OffscreenCanvas(1, 1).getContext('webgl2');" +
+      " gl.getExtension('WEBGL_lose_context').loseContext(); } catch (e) {} postMessage(0);";
+    let worker = null;
+    let timer = 0;
+    function finish() {
+      clearTimeout(timer);
+      if (done) {
+        done();
+        done = null;
+      }
+    }
+    // The GPU side stays started for the tab's other pages: a reload (the
+    // restart) or the next page in the tab needs no warm-up, and the worker's
+    // own start would only hold it up.
+    let warmBefore = false;
+    try {
+      warmBefore = sessionStorage.getItem("quorvex-gpu-warm") === "1";
+      sessionStorage.setItem("quorvex-gpu-warm", "1");
+    } catch (e) {
+      // No storage (a browser's privacy setting): warm up each time.
+    }
+    if (warmBefore || typeof Worker !== "function" || typeof OffscreenCanvas !== "function") {
+      return finish();
+    }
+    try {
+      worker = new Worker(URL.createObjectURL(new Blob([warmUp], {type: "text/javascript"})));
+    } catch (e) {
+      return finish();
+    }
+    worker.onmessage = finish;
+    worker.onerror = finish;
+    // A worker that never answers does not hold the demo back.
+    timer = setTimeout(finish, 5000);
+  }
+  let gpuWarm = false;
+  let gpuWarmed = null;   // the runtime's go-ahead, once it waits for the warm-up
+  warmUpGpu(function () {
+    gpuWarm = true;
+    if (gpuWarmed) {
+      gpuWarmed();
     }
   });
 
@@ -104,9 +157,16 @@ var Module = (function () {
   return {
     canvas: canvas,
     arguments: frame === null ? [] : ["--frame", frame],
+    // main() waits for the GPU's warm-up (see warmUpGpu).
+    preRun: [function () {
+      if (!gpuWarm) {
+        Module.addRunDependency("gpu-warm-up");
+        gpuWarmed = function () { Module.removeRunDependency("gpu-warm-up"); };
+      }
+    }],
     print: function (text) { console.log(text); },
     printErr: function (text) { lastError = text; console.warn(text); },
-    postRun: function () {
+    framesStarted: function () {
       if (document.body.dataset.state === "loading") {
         setState("running", "");
         // Runs right after the demo's first frame step, which the main loop

@@ -38,20 +38,33 @@ static void hold_frame(std::int32_t frame)
     EM_ASM({ Module.frameHeld($0); }, frame);
 }
 
+// The frame ?frame=N asked for, 0 for the live demo; read by the second half of start-up.
+static std::int32_t held_frame = 0;
+
+// start-up's second half, a task of its own (the first is main's), then the
+// frames: held, or the frame step the desktop loop runs, without its pause,
+// which the browser calls once per display refresh.
+static void finish_start_up(void*)
+{
+    prepare_scene();
+    if (held_frame > 0) {
+        hold_frame(held_frame);
+        return;
+    }
+    emscripten_set_main_loop(run_frame_without_pause, 0, 0);
+    EM_ASM({ Module.framesStarted(); });
+}
+
 int main(int argc, char** argv)
 {
-    std::int32_t frame = requested_frame(argc, argv);
-    if (frame < 0) {
+    held_frame = requested_frame(argc, argv);
+    if (held_frame < 0) {
         EM_ASM({ Module.badFrameRequest(UTF8ToString($0), $1); }, argv[2], max_frame_number);
         return 2;
     }
-    start_up();
-    if (frame > 0) {
-        hold_frame(frame);
-        return 0;
-    }
-    // The frame step the desktop loop runs, without its pause: the browser calls
-    // it once per display refresh. It does not return here.
-    emscripten_set_main_loop(run_frame_without_pause, 0, 1);
+    // The context and its shaders now; the textures, the torus and the first
+    // frame each in a later task, so that no one task keeps the page busy long.
+    open_window_or_exit();
+    emscripten_async_call(finish_start_up, nullptr, 0);
     return 0;
 }

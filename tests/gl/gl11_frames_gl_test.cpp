@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/frame_loop.h"
@@ -230,6 +231,30 @@ TEST(Gl11Layer, LineModeDrawsTheOutlineOnly)
     EXPECT_EQ(std::max({green_at(picture, 199, 250), green_at(picture, 200, 250),
                         green_at(picture, 201, 250)}),
               255);
+}
+
+// The layer leaves out draws that change nothing (the fade quad at alpha 0),
+// and only those: a transparent draw still writes depth with the depth test
+// on, and draws its colour with blending off.
+TEST(Gl11Layer, TransparentDrawsAreLeftOutOnlyWhereTheyChangeNothing)
+{
+    REQUIRE_ES_CONTEXT();
+    // Blending, depth test, and the green at the centre after a green quad at
+    // alpha -1 and a half-green one behind it.
+    for (const auto& [blend, depth_test, green] : {std::tuple{true, true, 0}, {false, true, 255},
+                                                   {true, false, 128}}) {
+        plain_state();
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        (blend ? glEnable : glDisable)(GL_BLEND);
+        (depth_test ? glEnable : glDisable)(GL_DEPTH_TEST);
+        glColor4f(0.0f, 1.0f, 0.0f, -1.0f);
+        draw_square(0.5f);
+        glDisable(GL_BLEND);
+        glColor4f(0.0f, 0.5f, 0.0f, 1.0f);
+        glTranslatef(0.0f, 0.0f, 0.5f);  // farther: hidden where the first wrote depth
+        draw_square(0.5f);
+        EXPECT_NEAR(green_at(read_back(), 400, 300), green, 1) << blend << depth_test;
+    }
 }
 
 // A bound texture without all its mipmap levels is incomplete: GL 1.1 draws
