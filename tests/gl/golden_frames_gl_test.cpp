@@ -78,20 +78,13 @@ void write_png(const std::string& path, const RgbImage& image)
 // The demo's frames up to `frames.back()`, passing over those not asked for
 // the way quorvex-capture seeks (the frame before each one asked for is drawn:
 // it leaves the GL state the next inherits); the pictures of `frames`.
-// The scaled window draws the same frames into its off-screen picture, where
-// llvmpipe's blending rounds a little differently (by up to 3 of 255) and a
-// line's edge may fall on a neighbouring pixel (2 pixels in frame 672).
-bool in_scaled_window()
-{
-    const char* host = std::getenv("QUORVEX_GOLDEN_HOST");
-    return host && std::string(host) == "window";
-}
+// The scaled window draws into its off-screen picture, where llvmpipe's blending rounds by up
+// to 3 of 255 differently and a line's edge may fall on a neighbouring pixel (2 in frame 672).
+const bool in_scaled_window = std::getenv("QUORVEX_GOLDEN_HOST") != nullptr;
 
 std::vector<RgbImage> draw_frames(const std::vector<int>& frames)
 {
-    RunOptions options;
-    options.host = in_scaled_window() ? Host::window : Host::fullscreen;
-    start_up(options);
+    start_up({in_scaled_window ? Host::window : Host::fullscreen});
     std::vector<RgbImage> pictures;
     std::size_t next = 0;
     for (int frame = 1; frame <= frames.back(); ++frame) {
@@ -131,8 +124,8 @@ TEST(GoldenFrames, TheReadmeFramesAreDrawnPixelForPixel)
         ASSERT_EQ(golden.width, width) << name;
         ASSERT_EQ(golden.height, height) << name;
 
-        const int tolerance = in_scaled_window() ? 3 : 0;
-        const long allowed = in_scaled_window() ? 16 : 0;
+        const int tolerance = in_scaled_window ? 3 : 0;
+        const long allowed = in_scaled_window ? 16 : 0;
         long differing = 0;
         int largest = 0;
         for (std::size_t p = 0; p < golden.rgb.size(); p += 3) {
