@@ -49,12 +49,12 @@ int main()
     start_up(options);
     milliseconds_a_frame(30, true);
     std::vector<double> plain, shown, ratio;
-    for (int round = 0; round < 7; ++round) {
+    for (int round = 0; round < 15; ++round) {
         plain.push_back(milliseconds_a_frame(40, false));
         shown.push_back(milliseconds_a_frame(40, true));
         ratio.push_back(shown.back() / plain.back());
     }
-    std::printf("frame drawn into the 800x600 picture:           %.2f ms (median of 7 rounds of 40)\n",
+    std::printf("frame drawn into the 800x600 picture:           %.2f ms (median of 15 rounds of 40)\n",
                 median(plain));
     std::printf("the same, then shown scaled into an 800x600 window: %.2f ms\n", median(shown));
     std::printf("shown / drawn: median %.3f, best %.3f, worst %.3f\n", median(ratio),
