@@ -26,6 +26,10 @@ if(NOT WIN32)
     DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
     COMMENT "Compressing the changelog" VERBATIM)
   add_custom_target(quorvex_docs ALL DEPENDS ${quorvex_man_files} ${PROJECT_BINARY_DIR}/doc/changelog.gz)
+  # The X screensaver runs its hacks from its own folder: there the demo is a
+  # relative link to the installed program, which takes the saver's window.
+  file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/xscreensaver)
+  file(CREATE_LINK ../../bin/quorvex ${PROJECT_BINARY_DIR}/xscreensaver/quorvex SYMBOLIC)
 endif()
 
 # The programs are made further down the top-level file than this one is
@@ -49,6 +53,12 @@ function(quorvex_install_rules)
     install(TARGETS quorvex-capture RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
   install(FILES ${quorvex_man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Debian's xscreensaver looks for hacks in /usr/libexec/xscreensaver and for
+  # their settings in /usr/share/xscreensaver/config.
+  install(FILES ${PROJECT_BINARY_DIR}/xscreensaver/quorvex
+          DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/quorvex.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 
   set(packaging ${PROJECT_SOURCE_DIR}/packaging)
   install(FILES ${packaging}/${QUORVEX_APP_ID}.desktop

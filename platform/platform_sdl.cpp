@@ -256,6 +256,7 @@ PlatformWindow* platform_create_window(const char*, const char* title, WindowSty
     sdl.picture_height = height;
     sdl.picture_started = false;
     sdl.host_window = 0;
+    sdl.host_gone = false;
     // SDL fixes the pixel format when the window is made, so it is asked for here.
     int channel_bits = format->color_bits >= 24 ? 8 : format->color_bits / 3;
     SDL_GL_ResetAttributes();
@@ -434,6 +435,14 @@ void platform_set_window_title(PlatformWindow* window, const char* text)
 
 void platform_swap_buffers(PlatformDc* dc)
 {
+    // Mesa's software driver sizes the window's buffer from a geometry request
+    // whose failure leaves the size unset: drawing into a host's window just
+    // destroyed cleared a buffer of any size, for seconds. The destruction,
+    // when the server has told of it, stops the presenting here; the pump
+    // then ends the demo.
+    if (sdl.style == window_style_hosted && sdl_host_gone()) {
+        return;
+    }
     if (sdl.picture_started) {
         int width = 0;
         int height = 0;

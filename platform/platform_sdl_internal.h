@@ -36,9 +36,14 @@ struct SdlPlatform {
     int picture_height;
     bool picture_started;   // its buffer exists (made once the context is first current)
     unsigned long host_window;  // a hosted window's X window, 0 for every other
+    bool host_gone;         // its owner has destroyed it: nothing may be drawn into it again
     char failure[512];      // why the last failed step failed, one line
 };
 extern SdlPlatform sdl;
+
+// Reads the events the server has sent; true when the host's window has been
+// destroyed meanwhile (a hosted window only).
+bool sdl_host_gone();
 
 // msg_size's lparam for a window of width x height: the picture's size in the
 // scaled styles.

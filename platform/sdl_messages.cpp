@@ -28,6 +28,8 @@ static int SDLCALL keep_used_event(void*, SDL_Event* event)
     case SDL_QUIT:
         return 1;
     case SDL_SYSWMEVENT:
+        // Noted as soon as SDL reads it, for the presenting step.
+        sdl.host_gone = sdl.host_gone || is_host_destroyed(*event);
         return is_host_destroyed(*event);
     case SDL_WINDOWEVENT:
         return event->window.event == SDL_WINDOWEVENT_CLOSE ||
@@ -52,6 +54,12 @@ void sdl_select_events()
     }
     SDL_StopTextInput();
     SDL_SetEventFilter(keep_used_event, nullptr);
+}
+
+bool sdl_host_gone()
+{
+    SDL_PumpEvents();
+    return sdl.host_gone;
 }
 
 void platform_start_timer(PlatformWindow*, unsigned id, unsigned period_ms)

@@ -8,25 +8,18 @@ target_link_libraries(grab_server PRIVATE X11::X11)
 add_executable(host_window e2e/host_window.c)
 target_link_libraries(host_window PRIVATE X11::X11)
 
-foreach(case title key close sigterm system_keys_and_mouse no_display server_gone error_box)
+# The scaled hosts' cases (saver, saver_hidden_and_gone, window_resized) read the
+# screen with ffmpeg and exit 77 (skipped, and say why) without it.
+foreach(case title key close sigterm system_keys_and_mouse no_display server_gone error_box saver
+        saver_hidden_and_gone window_resized)
   add_test(NAME e2e_${case}
-    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e.sh ${case} $<TARGET_FILE:quorvex> $<TARGET_FILE:send_close>)
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e.sh ${case} $<TARGET_FILE:quorvex> $<TARGET_FILE:send_close>
+      $<TARGET_FILE:grab_server> $<TARGET_FILE:host_window>)
   # Run alone: their deadlines (a key ends the program within a second) are
   # about this program, not about a machine busy with rendering tests.
   # At exit, the system's D-Bus client and the GL driver SDL has already unloaded
   # leave allocations that leak checking would blame on the program; address and
   # undefined-behaviour checks stay on.
-  set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 60 RUN_SERIAL TRUE
-    ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
-endforeach()
-
-# The hosts that show the picture scaled: the X screensaver's window (made by
-# host_window) and --window; each reads the screen with ffmpeg and exits 77
-# (skipped, and says why) without it.
-foreach(case saver saver_hidden_and_gone window_resized)
-  add_test(NAME e2e_${case}
-    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e.sh ${case} $<TARGET_FILE:quorvex> $<TARGET_FILE:send_close>
-      $<TARGET_FILE:grab_server> $<TARGET_FILE:host_window>)
   set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 60 RUN_SERIAL TRUE SKIP_RETURN_CODE 77
     ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
 endforeach()

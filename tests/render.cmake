@@ -30,3 +30,6 @@ qv_test(NAME golden_frames_gl_test LABEL gl TIMEOUT 120
   SOURCES gl/golden_frames_gl_test.cpp
   LIBS qv_gl_context qv_render_checks PNG::PNG)
 target_compile_definitions(golden_frames_gl_test PRIVATE QUORVEX_DOCS_DIR="${PROJECT_SOURCE_DIR}/docs")
+# The same frames drawn into the scaled window's off-screen picture.
+qv_add_test(NAME golden_frames_scaled_gl_test EXECUTABLE golden_frames_gl_test LABEL gl TIMEOUT 120)
+set_property(TEST golden_frames_scaled_gl_test APPEND PROPERTY ENVIRONMENT QUORVEX_GOLDEN_HOST=1)

@@ -45,6 +45,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 # Everything the programs install, and nothing else (no tests, libraries or headers).
 expected_files="usr/bin/quorvex
 usr/bin/quorvex-capture
+usr/libexec/xscreensaver/quorvex
 usr/share/applications/$app_id.desktop
 usr/share/doc/quorvex/README.md
 usr/share/doc/quorvex/changelog.gz
@@ -54,7 +55,8 @@ usr/share/icons/hicolor/256x256/apps/$app_id.png
 usr/share/icons/hicolor/48x48/apps/$app_id.png
 usr/share/man/man1/quorvex-capture.1.gz
 usr/share/man/man1/quorvex.1.gz
-usr/share/metainfo/$app_id.metainfo.xml"
+usr/share/metainfo/$app_id.metainfo.xml
+usr/share/xscreensaver/config/quorvex.xml"
 
 # files_under DIR: every file below DIR, relative to it, sorted.
 files_under() { (cd "$1" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort); }
@@ -86,8 +88,16 @@ elif [ "$(files_under "$tmp/destdir")" != "$expected_files" ]; then
   fail "installed files differ: $(diff <(echo "$expected_files") <(files_under "$tmp/destdir") | grep '^[<>]' | paste -sd' ')"
 elif ! reason=$(capture_from "$tmp/destdir"); then
   fail "the installed quorvex-capture: $reason"
+# The X screensaver's hack is the installed program, and its settings file names it with --root.
+elif [ "$(readlink -f "$tmp/destdir/usr/libexec/xscreensaver/quorvex")" != "$tmp/destdir/usr/bin/quorvex" ] ||
+     ! "$tmp/destdir/usr/libexec/xscreensaver/quorvex" --help | grep -q -e '--root'; then
+  fail "/usr/libexec/xscreensaver/quorvex does not run the installed quorvex"
+elif ! python3 -c 'import sys, xml.etree.ElementTree as T; r = T.parse(sys.argv[1]).getroot()
+sys.exit(r.get("name") != "quorvex" or r.find("command").get("arg") != "--root")' \
+     "$tmp/destdir/usr/share/xscreensaver/config/quorvex.xml"; then
+  fail "the screensaver's settings file does not name the hack quorvex with --root"
 else
-  pass "$(echo "$expected_files" | wc -l) files under /usr; the installed quorvex-capture $version wrote two 800x600 frames"
+  pass "$(echo "$expected_files" | wc -l) files under /usr; the installed quorvex-capture $version wrote two 800x600 frames; the screensaver's hack runs the installed quorvex"
 fi
 
 # --- installed documents point at installed files -------------------------------------------------

@@ -91,27 +91,32 @@ rate_in() {
 
 still_running() { kill -0 "$demo_pid" 2>/dev/null; }
 
-# The cases that look at the picture read the screen with ffmpeg's x11grab.
-need_ffmpeg() {
-  command -v ffmpeg >/dev/null && return
-  [ -n "${CI:-}" ] && fail "ffmpeg is not installed (tools/install-deps.sh test installs it)"
-  echo "SKIPPED [$case_name]: ffmpeg is not installed (tools/install-deps.sh test installs it)"
-  exit 77
+# The scaled hosts' cases: a 1280x800 Xvfb whose size they note, read with ffmpeg's x11grab.
+start_scaled_case() {
+  if ! command -v ffmpeg >/dev/null; then
+    [ -n "${CI:-}" ] && fail "ffmpeg is not installed (tools/install-deps.sh test installs it)"
+    echo "SKIPPED [$case_name]: ffmpeg is not installed (tools/install-deps.sh test installs it)"; exit 77
+  fi
+  start_xvfb -screen 0 1280x800x24
+  screen=$(xwininfo -root | grep geometry)
 }
-
-# start_host WIDTH HEIGHT: a window at the screen's top left, made as the X screensaver makes
-# one (tests/e2e/host_window.c, white where nothing is drawn); its id lands in $host, and
-# lines written to descriptor 7 (unmap, map, destroy) command it.
+# ends_on_term WHAT: the screen's size is as it was, and SIGTERM ends the demo with 0.
+ends_on_term() {
+  [ "$(xwininfo -root | grep geometry)" = "$screen" ] || fail "$1: the screen changed size"
+  kill -TERM "$demo_pid"
+  await_exit 2000
+  [ "$code" = 0 ] || fail "$1: SIGTERM gave exit code '$code'"
+}
+# start_host WIDTH HEIGHT: a window at the top left made as the X screensaver makes one
+# (tests/e2e/host_window.c); its id lands in $host, and lines to descriptor 7 command it.
 start_host() {
-  rm -f "$tmp/host_in" "$tmp/host_id"
-  mkfifo "$tmp/host_in"
+  rm -f "$tmp/host_in" "$tmp/host_id" && mkfifo "$tmp/host_in"
   "$host_window" "$1" "$2" "Saver host" <"$tmp/host_in" >"$tmp/host_id" &
   extra_pids+=($!)
   exec 7>"$tmp/host_in"
   wait_until 10000 test -s "$tmp/host_id" || fail "the host window did not appear"
   host=$(head -n1 "$tmp/host_id")
 }
-
 # region_stats X Y WIDTH HEIGHT: the largest and the mean grey level (0-255) of that part of the screen.
 region_stats() {
   ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size "$3x$4" -i "$DISPLAY+$1,$2" -frames:v 1 \
@@ -119,25 +124,20 @@ region_stats() {
     awk '{ for (i = 1; i <= NF; i++) { if ($i > m) m = $i; s += $i; n++ } } END { printf "%d %d\n", m, n ? s / n : 0 }'
 }
 
-# letterboxed WIDTH HEIGHT WHAT: the window at the top left shows the picture lit in its middle,
-# and black bars (to within a pixel of the fitted edges) where its 4:3 leaves room.
+# letterboxed WIDTH HEIGHT WHAT: the window at the top left is lit in its middle, and black
+# (to within a pixel of the fitted edges) in the bars its 4:3 picture leaves.
 letterboxed() {
-  local w=$1 h=$2 peak middle grey bar region bars=()
+  local w=$1 h=$2 peak middle bar region bars=()
   read -r peak middle <<<"$(region_stats $(( w / 4 )) $(( h / 4 )) $(( w / 2 )) $(( h / 2 )))"
   [ "$middle" -ge 16 ] || fail "$3: the middle is not lit (mean grey $middle)"
-  if (( w * 3 > h * 4 )); then
-    bar=$(( (w - h * 4 / 3) / 2 - 1 )); bars=("0 0 $bar $h" "$(( w - bar )) 0 $bar $h")
-  elif (( w * 3 < h * 4 )); then
-    bar=$(( (h - w * 3 / 4) / 2 - 1 )); bars=("0 0 $w $bar" "0 $(( h - bar )) $w $bar")
-  fi
+  bar=$(( (w - h * 4 / 3) / 2 - 1 )) && (( bar > 0 )) && bars=("0 0 $bar $h" "$(( w - bar )) 0 $bar $h")
+  bar=$(( (h - w * 3 / 4) / 2 - 1 )) && (( bar > 0 )) && bars=("0 0 $w $bar" "0 $(( h - bar )) $w $bar")
   for region in "${bars[@]}"; do
-    read -r peak grey <<<"$(region_stats $region)"
+    read -r peak _ <<<"$(region_stats $region)"
     [ "$peak" = 0 ] || fail "$3: the bar at $region (x y w h) is not black (grey up to $peak)"
   done
   echo "$3: the middle lit (mean grey $middle), ${#bars[@]} bars black"
 }
-
-screen_size() { xwininfo -root | awk '/-geometry/ { print $2 }'; }
 
 case $case_name in
 title)
@@ -271,12 +271,9 @@ error_box)
   [[ $(tail -n1 "$tmp/out") == "Quorvex could not open its window: "* ]] || fail "the last line is not the reason"
   ;;
 saver)
-  # The X screensaver's window at 4:3 and at 16:9: after 2 s the picture fills the first and
-  # stands between black bars in the second; the screen, the window's title and the process
-  # (no mode watcher forked) are left as they were, and SIGTERM ends it with 0.
-  need_ffmpeg
-  start_xvfb -screen 0 1280x800x24
-  screen=$(screen_size)
+  # The X screensaver's window at 4:3 and 16:9: after 2 s the picture fills the first and stands
+  # between black bars in the second; its title stays, and no mode watcher is forked.
+  start_scaled_case
   for size in 640x480 1280x720; do
     start_host "${size%x*}" "${size#*x}"
     XSCREENSAVER_WINDOW=$host "$quorvex" >"$tmp/out" 2>&1 &
@@ -284,48 +281,33 @@ saver)
     sleep 2
     letterboxed "${size%x*}" "${size#*x}" "$size"
     [ "$(xprop -id "$host" WM_NAME)" = 'WM_NAME(STRING) = "Saver host"' ] || fail "$size: the title changed"
-    [ "$(screen_size)" = "$screen" ] || fail "$size: the screen is $(screen_size), not $screen"
     [ -z "$(newest_child "$demo_pid")" ] || fail "$size: the demo has a child process (a mode watcher?)"
-    kill -TERM "$demo_pid"
-    await_exit 2000
-    [ "$code" = 0 ] || fail "$size: SIGTERM gave exit code '$code'"
-    exec 7>&-
+    ends_on_term "$size"
   done
   ;;
 saver_hidden_and_gone)
-  # Unmapped, the host's window gets no frames (under 0.3 s of CPU time in 3 s); mapped again
-  # it does; destroyed, the demo ends with 0. An id that names no window is bad input.
-  need_ffmpeg
-  start_xvfb -screen 0 1280x800x24
+  # Unmapped, the host's window gets no frames (under 0.3 s of CPU time in 3 s); mapped again,
+  # black bars over its white say it does; destroyed, the demo ends with 0. A wrong id is bad input.
+  start_scaled_case
   start_host 1280 720
   "$quorvex" --window-id "$host" >"$tmp/out" 2>&1 &
   demo_pid=$!
-  sleep 1
-  echo unmap >&7
-  sleep 0.5
-  before=$(awk '{ print $14 + $15 }' "/proc/$demo_pid/stat")
-  sleep 3
-  used_ms=$(( ($(awk '{ print $14 + $15 }' "/proc/$demo_pid/stat") - before) * 1000 / $(getconf CLK_TCK) ))
-  echo "CPU time while unmapped for 3 s: $used_ms ms"
+  sleep 1 && echo unmap >&7 && sleep 0.5
+  ticks() { awk '{ print $14 + $15 }' "/proc/$demo_pid/stat"; }
+  before=$(ticks) && sleep 3 && used_ms=$(( ($(ticks) - before) * 1000 / $(getconf CLK_TCK) ))
   [ "$used_ms" -lt 300 ] || fail "it used $used_ms ms of CPU time in 3 s unmapped (want < 300)"
-  echo map >&7
-  sleep 1.5
-  # The host's own background is white: black bars are the demo's again.
-  letterboxed 1280 720 "mapped again"
+  echo map >&7 && sleep 1.5
+  letterboxed 1280 720 "mapped again after $used_ms ms of CPU time in 3 s unmapped"
   echo destroy >&7
   await_exit 2000
   [ "$code" = 0 ] || fail "the host window's end gave exit code '$code'"
-  "$quorvex" --window-id 0x7ffffff >"$tmp/out" 2>&1
+  out=$("$quorvex" --window-id 0x7ffffff 2>&1)
   code=$?
-  [ "$code" = 2 ] && [ "$(cat "$tmp/out")" = "quorvex: 0x7ffffff is not a window" ] ||
-    fail "an id that names no window gave exit code $code and: $(cat "$tmp/out")"
+  [ "$code:$out" = "2:quorvex: 0x7ffffff is not a window" ] || fail "a wrong id gave exit code $code and: $out"
   ;;
 window_resized)
-  # --window: a frame-rate title on a window that, resized wider and then taller than 4:3,
-  # keeps the picture's aspect between black bars; the screen is left alone.
-  need_ffmpeg
-  start_xvfb -screen 0 1280x800x24
-  screen=$(screen_size)
+  # --window: a frame-rate title, and the 4:3 picture kept between black bars when resized.
+  start_scaled_case
   "$quorvex" --window >"$tmp/out" 2>&1 &
   demo_pid=$!
   wait_until 30000 xdotool search --onlyvisible --name '^Quorvex   \[[0-9]+ FPS\]$' || fail "no frame-rate title"
@@ -335,10 +317,7 @@ window_resized)
     sleep 1
     letterboxed "${size%x*}" "${size#*x}" "$size"
   done
-  [ "$(screen_size)" = "$screen" ] || fail "the screen is $(screen_size), not $screen"
-  kill -TERM "$demo_pid"
-  await_exit 2000
-  [ "$code" = 0 ] || fail "SIGTERM gave exit code '$code'"
+  ends_on_term "--window"
   ;;
 desktop | desktop_openbox)
   . "$(dirname "$0")/desktop_cases.sh"

@@ -1,48 +1,30 @@
-/* host_window.c -- a window made as a screensaver makes one for its hack: prints its id, then takes commands */
+/* host_window.c -- a window made as a screensaver makes one: prints its id, then obeys "unmap", "map", "destroy" on stdin */
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-/* The id goes to stdout once the window is mapped; then each line on stdin is
-   a command: "unmap", "map", "destroy". End of input ends it (and the window). */
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        fprintf(stderr, "usage: host_window WIDTH HEIGHT TITLE\n");
+    Display* display = argc == 4 ? XOpenDisplay(NULL) : NULL;
+    if (!display) {
+        fprintf(stderr, "usage: host_window WIDTH HEIGHT TITLE (with a display)\n");
         return 2;
     }
-    Display* display = XOpenDisplay(NULL);
-    if (!display) {
-        fprintf(stderr, "host_window: cannot open display\n");
-        return 1;
-    }
-    unsigned width = (unsigned)strtoul(argv[1], NULL, 10);
-    unsigned height = (unsigned)strtoul(argv[2], NULL, 10);
-    /* A white background: wherever the hack draws nothing, the window is not black. */
-    Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0,
-                                        0, WhitePixel(display, DefaultScreen(display)));
+    /* White: wherever the hack draws nothing, the window is not black. */
+    Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, (unsigned)atoi(argv[1]),
+                                        (unsigned)atoi(argv[2]), 0, 0, WhitePixel(display, 0));
     XStoreName(display, window, argv[3]);
     XSelectInput(display, window, StructureNotifyMask);
     XMapWindow(display, window);
-    XEvent event;
-    do {
-        XNextEvent(display, &event);
-    } while (event.type != MapNotify);
+    for (XEvent event; XNextEvent(display, &event), event.type != MapNotify;) {
+    }
     printf("0x%lx\n", window);
     fflush(stdout);
-    char line[64];
-    while (fgets(line, sizeof line, stdin)) {
-        if (strncmp(line, "unmap", 5) == 0) {
-            XUnmapWindow(display, window);
-        } else if (strncmp(line, "map", 3) == 0) {
-            XMapWindow(display, window);
-        } else if (strncmp(line, "destroy", 7) == 0) {
-            XDestroyWindow(display, window);
-        }
-        XSync(display, False);
+    for (char line[64]; fgets(line, sizeof line, stdin); XSync(display, False)) {
+        if (strncmp(line, "unmap", 5) == 0) XUnmapWindow(display, window);
+        if (strncmp(line, "map", 3) == 0) XMapWindow(display, window);
+        if (strncmp(line, "destroy", 7) == 0) XDestroyWindow(display, window);
     }
-    XCloseDisplay(display);
     return 0;
 }

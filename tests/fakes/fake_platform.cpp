@@ -64,18 +64,12 @@ static const char* handle_name(const void* handle)
 
 static const char* style_name(WindowStyle style)
 {
-    switch (style) {
-    case window_style_fullscreen: return "fullscreen";
-    case window_style_windowed: return "windowed";
-    case window_style_scaled: return "scaled";
-    case window_style_hosted: return "hosted";
-    }
-    return "other";
+    static const char* const names[] = {"fullscreen", "windowed", "scaled", "hosted"};
+    return names[style];
 }
 
 bool platform_register_class(const char* class_name, WindowProcedure procedure, WindowStyle style)
 {
-    // The full-screen style is the default run's, recorded as it always was.
     std::string call = std::string("register_class ") + class_name;
     if (style != window_style_fullscreen) call += std::string(" for ") + style_name(style);
     if (!record(call, "register_class")) return false;

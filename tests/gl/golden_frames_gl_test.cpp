@@ -78,9 +78,13 @@ void write_png(const std::string& path, const RgbImage& image)
 // The demo's frames up to `frames.back()`, passing over those not asked for
 // the way quorvex-capture seeks (the frame before each one asked for is drawn:
 // it leaves the GL state the next inherits); the pictures of `frames`.
+// The scaled window draws into its off-screen picture, where llvmpipe's blending rounds by up
+// to 3 of 255 differently and a line's edge may fall on a neighbouring pixel (2 in frame 672).
+const bool in_scaled_window = std::getenv("QUORVEX_GOLDEN_HOST") != nullptr;
+
 std::vector<RgbImage> draw_frames(const std::vector<int>& frames)
 {
-    start_up();
+    start_up({in_scaled_window ? Host::window : Host::fullscreen});
     std::vector<RgbImage> pictures;
     std::size_t next = 0;
     for (int frame = 1; frame <= frames.back(); ++frame) {
@@ -120,6 +124,8 @@ TEST(GoldenFrames, TheReadmeFramesAreDrawnPixelForPixel)
         ASSERT_EQ(golden.width, width) << name;
         ASSERT_EQ(golden.height, height) << name;
 
+        const int tolerance = in_scaled_window ? 3 : 0;
+        const long allowed = in_scaled_window ? 16 : 0;
         long differing = 0;
         int largest = 0;
         for (std::size_t p = 0; p < golden.rgb.size(); p += 3) {
@@ -127,14 +133,14 @@ TEST(GoldenFrames, TheReadmeFramesAreDrawnPixelForPixel)
             for (std::size_t k = 0; k < 3; ++k) {
                 difference = std::max(difference, std::abs(golden.rgb[p + k] - drawn[i].rgb[p + k]));
             }
-            if (difference != 0 && differing++ < 3) {
+            if (difference > tolerance && differing++ < 3 && allowed == 0) {
                 int pixel = static_cast<int>(p / 3);
                 ADD_FAILURE() << name << ": pixel " << pixel % width << "," << pixel / width
                               << " (from the top left) differs by up to " << difference;
             }
             largest = std::max(largest, difference);
         }
-        EXPECT_EQ(differing, 0) << name << ": pixels differ, by up to " << largest;
+        EXPECT_LE(differing, allowed) << name << ": pixels differ, by up to " << largest;
         if (differing != 0) {
             write_png(std::string("drawn-") + name, drawn[i]);
         }

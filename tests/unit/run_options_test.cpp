@@ -1,4 +1,4 @@
-// run_options_test.cpp -- the command line and XSCREENSAVER_WINDOW, row by row, and the fitted picture
+// run_options_test.cpp -- the command line and XSCREENSAVER_WINDOW, row by row; the picture fitted to a window
 #include <gtest/gtest.h>
 
 #include <string>
@@ -28,27 +28,16 @@ const Row rows[] = {
     {{}, "77", Host::foreign, 77, false, false, nullptr},
     {{"--help"}, nullptr, Host::help, 0, false, false, nullptr},
     {{"/s"}, nullptr, Host::fullscreen, 0, false, true, nullptr},
-    {{"/S"}, nullptr, Host::fullscreen, 0, false, true, nullptr},
     {{"/p", "1234"}, nullptr, Host::foreign, 1234, false, false, nullptr},
     {{"/P:0x10"}, nullptr, Host::foreign, 16, false, false, nullptr},
-    {{"/c"}, nullptr, Host::settings, 0, false, false, nullptr},
     {{"/C:99"}, nullptr, Host::settings, 0, false, false, nullptr},
     {{"--bogus"}, nullptr, Host::fullscreen, 0, false, false, "unrecognized option '--bogus'"},
-    {{"-window"}, nullptr, Host::fullscreen, 0, false, false, "unrecognized option '-window'"},
     {{"stray"}, nullptr, Host::fullscreen, 0, false, false, "unexpected argument 'stray'"},
-    {{"--window", "x"}, nullptr, Host::fullscreen, 0, false, false, "unexpected argument 'x'"},
     {{"--window-id"}, nullptr, Host::fullscreen, 0, false, false, "option '--window-id' needs a window id"},
     {{"--window-id", "0"}, nullptr, Host::fullscreen, 0, false, false, "'0' is not a window id"},
     {{"--window-id", "12z"}, nullptr, Host::fullscreen, 0, false, false, "'12z' is not a window id"},
-    {{"--window-id", "-5"}, nullptr, Host::fullscreen, 0, false, false, "'-5' is not a window id"},
-    {{"--window-id", "0x"}, nullptr, Host::fullscreen, 0, false, false, "'0x' is not a window id"},
-    {{"--window-id=99999999999999999999999"}, nullptr, Host::fullscreen, 0, false, false,
-     "'99999999999999999999999' is not a window id"},
+    {{"--window-id=-5"}, nullptr, Host::fullscreen, 0, false, false, "'-5' is not a window id"},
     {{"/p"}, nullptr, Host::fullscreen, 0, false, false, "option '/p' needs a window handle"},
-    {{"/p:"}, nullptr, Host::fullscreen, 0, false, false, "option '/p' needs a window handle"},
-    {{"/p", "hwnd"}, nullptr, Host::fullscreen, 0, false, false, "'hwnd' is not a window handle"},
-    {{"/s", "1"}, nullptr, Host::fullscreen, 0, false, false, "unexpected argument '1'"},
-    {{"/sx"}, nullptr, Host::fullscreen, 0, false, false, "unrecognized option '/sx'"},
     {{"/x"}, nullptr, Host::fullscreen, 0, false, false, "unrecognized option '/x'"},
     {{}, "junk", Host::fullscreen, 0, false, false, "XSCREENSAVER_WINDOW='junk' is not a window id"},
 };
@@ -74,30 +63,21 @@ TEST(RunOptions, EachRowParsesToItsHostOrItsError)
             EXPECT_EQ(options.end_on_mouse, row.end_on_mouse) << line;
         }
     }
-    // A screensaver file started with no argument is asked for its settings.
-    const char* scr[] = {"C:\\Windows\\QUORVEX.SCR"};
+    const char* scr[] = {"C:\\Windows\\QUORVEX.SCR"};  // a screensaver's settings request
     RunOptions options;
     std::string error;
-    ASSERT_TRUE(parse_run_options(1, scr, nullptr, options, error));
-    EXPECT_EQ(options.host, Host::settings);
+    EXPECT_TRUE(parse_run_options(1, scr, nullptr, options, error) && options.host == Host::settings);
 }
 
 TEST(ScaledPicture, FitsTheLargestCentredRectangleOfThePicturesAspect)
 {
-    const struct {
-        int client_width, client_height;
-        PictureRect expected;
-    } rows[] = {
-        {800, 600, {0, 0, 800, 600}},      {1280, 720, {160, 0, 960, 720}},
-        {640, 480, {0, 0, 640, 480}},      {600, 700, {0, 125, 600, 450}},
-        {1000, 500, {166, 0, 667, 500}},   {801, 600, {0, 0, 800, 600}},
-        {0, 600, {0, 0, 0, 0}},            {1, 1, {0, 0, 1, 1}},
+    auto fit = [](int w, int h) {
+        PictureRect r = fit_picture(w, h, 800, 600);
+        return std::vector<int>{r.x, r.y, r.width, r.height};
     };
-    for (const auto& row : rows) {
-        PictureRect got = fit_picture(row.client_width, row.client_height, 800, 600);
-        EXPECT_EQ((std::vector<int>{got.x, got.y, got.width, got.height}),
-                  (std::vector<int>{row.expected.x, row.expected.y, row.expected.width,
-                                    row.expected.height}))
-            << row.client_width << "x" << row.client_height;
-    }
+    EXPECT_EQ(fit(1280, 720), (std::vector<int>{160, 0, 960, 720}));
+    EXPECT_EQ(fit(600, 700), (std::vector<int>{0, 125, 600, 450}));
+    EXPECT_EQ(fit(1000, 500), (std::vector<int>{166, 0, 667, 500}));
+    EXPECT_EQ(fit(801, 600), (std::vector<int>{0, 0, 800, 600}));
+    EXPECT_EQ(fit(0, 600), (std::vector<int>{0, 0, 0, 0}));
 }
