@@ -137,6 +137,22 @@ def serve(folder):
     return server
 
 
+def protocol_call(session, method, params, error_in):
+    """One command over a browser's JSON socket (DevTools or WebDriver BiDi): its result, once the
+    answer with its id comes; what arrives before it is kept in session.events where there is one."""
+    session.next_id += 1
+    session.socket.send(json.dumps({"id": session.next_id, "method": method, "params": params}))
+    while True:
+        message = json.loads(session.socket.recv())
+        if message.get("id") == session.next_id:
+            error = error_in(message)
+            if error:
+                raise RuntimeError("%s: %s" % (method, error))
+            return message["result"]
+        if hasattr(session, "events"):
+            session.events.append(message)
+
+
 class Browser:
     """One headless Chromium with software WebGL and its first tab, over the DevTools protocol."""
 
@@ -174,15 +190,7 @@ class Browser:
                   mobile=False)
 
     def call(self, method, **params):
-        self.next_id += 1
-        self.socket.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
-        while True:
-            message = json.loads(self.socket.recv())
-            if message.get("id") == self.next_id:
-                if "error" in message:
-                    raise RuntimeError("%s: %s" % (method, message["error"]))
-                return message["result"]
-            self.events.append(message)
+        return protocol_call(self, method, params, lambda message: message.get("error"))
 
     def evaluate(self, expression, await_promise=False):
         result = self.call("Runtime.evaluate", expression=expression, returnByValue=True,
@@ -535,14 +543,8 @@ class Firefox:
         self.context = self.call("browsingContext.getTree")["contexts"][0]["context"]
 
     def call(self, method, **params):
-        self.next_id += 1
-        self.socket.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
-        while True:
-            message = json.loads(self.socket.recv())
-            if message.get("id") == self.next_id:
-                if message.get("type") == "error":
-                    raise RuntimeError("%s: %s" % (method, message.get("message")))
-                return message["result"]
+        return protocol_call(self, method, params,
+                             lambda message: message.get("type") == "error" and message.get("message"))
 
     def evaluate(self, expression):
         found = self.call("script.evaluate", expression=expression, target={"context": self.context},
