@@ -18,15 +18,25 @@ mkdir -p "$logs"
 names=()
 results=()
 times=()
+cpus=()
+# CPU seconds of this shell's finished children so far (their own children included):
+# a stage's share of the two cores, beside its wall time.
+cpu_seconds() {
+  local stat
+  read -ra stat < /proc/$$/stat
+  echo $(((stat[15] + stat[16]) / $(getconf CLK_TCK)))
+}
 # stage NAME COMMAND...: runs COMMAND, its output shown and kept in build-logs/NAME.log.
 stage() {
-  local name=$1 start=$SECONDS status
+  local name=$1 start=$SECONDS cpu_start status
+  cpu_start=$(cpu_seconds)
   shift
   echo "=== $name: $*"
   "$@" 2>&1 | tee "$logs/$name.log"
   status=${PIPESTATUS[0]}
   names+=("$name")
   times+=($((SECONDS - start)))
+  cpus+=($(($(cpu_seconds) - cpu_start)))
   if [ "$status" -eq 0 ]; then results+=(passed); else results+=("FAILED (status $status)"); fi
   echo "=== $name: ${results[-1]} after ${times[-1]} s"
 }
@@ -71,10 +81,11 @@ failed=0
 for i in "${!names[@]}"; do
   # How many tests a ctest stage ran, from its last "out of N" line.
   count=$(grep -o 'tests failed out of [0-9]*' "$logs/${names[i]}.log" | tail -n1 | grep -o '[0-9]*$')
-  printf '%-9s %-22s %5d s%s\n' "${names[i]}" "${results[i]}" "${times[i]}" "${count:+  ($count tests)}"
+  printf '%-9s %-22s %5d s %5d cpu s%s\n' "${names[i]}" "${results[i]}" "${times[i]}" "${cpus[i]}" \
+    "${count:+  ($count tests)}"
   if [ "${results[i]}" = passed ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 done
-echo "total     $SECONDS s"
+echo "total     $SECONDS s, $(cpu_seconds) cpu s"
 # Checks that could not run, repeated where they are seen.
 grep -h 'SKIPPED' "$logs"/*.log
 echo "stages: $passed passed, $failed failed"
