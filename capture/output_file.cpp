@@ -95,22 +95,6 @@ static Outcome open_in_place(const ResolvedPath& where, bool fifo, OutputFile* f
     }
 }
 
-// A socket cannot be opened by name, but one of this process's descriptors, of
-// any number, may be that socket (standard output under a service manager).
-static int descriptor_for_socket(const struct stat& socket)
-{
-    std::error_code code;
-    for (const fs::directory_entry& entry : fs::directory_iterator("/proc/self/fd", code)) {
-        const std::string name = entry.path().filename().string();
-        const int fd = std::atoi(name.c_str());
-        struct stat found {};
-        if (fstat(fd, &found) == 0 && found.st_dev == socket.st_dev && found.st_ino == socket.st_ino) {
-            return fd;
-        }
-    }
-    return -1;
-}
-
 static Outcome refuse_terminal(OutputFile* file, std::string* error)
 {
     if (!isatty(file->fd)) {
@@ -192,16 +176,9 @@ Outcome output_open(int folder, const std::string& name, const std::string& show
         errno = EISDIR;
         *error = failure("cannot write", shown);
         return Outcome::failed;
-    } else if (where.exists && S_ISSOCK(old.st_mode)) {
-        int fd = descriptor_for_socket(old);
-        if (fd < 0) {
-            errno = ENXIO;
-            *error = failure("cannot open", shown);
-            return Outcome::failed;
-        }
-        return use_descriptor(fd, file, error);
     } else if (where.exists && !S_ISREG(old.st_mode)) {
-        // Renaming over a device or a FIFO would replace it.
+        // Renaming over a device or a FIFO would replace it; a socket refuses
+        // the open (ENXIO): this process's own one is reached through /proc.
         opened = open_in_place(where, S_ISFIFO(old.st_mode), file, error);
     } else {
         return open_regular(where, file, error);
