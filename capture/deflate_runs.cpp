@@ -12,6 +12,9 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <functional>
+#include <queue>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -182,64 +185,39 @@ std::array<LengthCode, 259> make_length_codes()
 
 using Lengths = std::array<std::uint8_t, symbol_count>;
 
-// Huffman code lengths for `frequency` (unused symbols 0), none longer than
-// max_code_bits: a deeper tree is flattened by halving the counts and rebuilding.
+// Huffman code lengths for `frequency` (every symbol counted at least once),
+// none longer than max_code_bits: a deeper tree is flattened by halving the
+// counts and rebuilding.
 void huffman_lengths(std::array<std::uint32_t, symbol_count> frequency, Lengths* lengths)
 {
+    // Nodes 0..285 are the symbols, the rest inner nodes, each made after its
+    // children; ties go to the lower node, so every platform builds one tree.
+    using Node = std::pair<std::uint64_t, std::uint16_t>;   // weight, node
+    constexpr std::size_t root = 2 * symbol_count - 2;
     for (;;) {
-        // Leaves sorted by count, then the two-queue construction: the next
-        // node is always the smaller of the next leaf and the next inner node.
-        std::array<std::uint16_t, symbol_count> leaves{};
-        std::size_t used = 0;
-        for (std::size_t symbol = 0; symbol < symbol_count; ++symbol) {
-            if (frequency[symbol] > 0) {
-                leaves[used++] = static_cast<std::uint16_t>(symbol);
-            }
+        std::priority_queue<Node, std::vector<Node>, std::greater<>> smallest;
+        for (std::uint16_t symbol = 0; symbol < symbol_count; ++symbol) {
+            smallest.emplace(frequency[symbol], symbol);
         }
-        std::sort(leaves.begin(), leaves.begin() + used, [&](std::uint16_t a, std::uint16_t b) {
-            return frequency[a] < frequency[b];
-        });
-        lengths->fill(0);
-        if (used == 1) {
-            (*lengths)[leaves[0]] = 1;
-            return;
+        std::array<std::uint16_t, root> parent{};
+        for (std::uint16_t made = symbol_count; made <= root; ++made) {
+            const Node a = smallest.top();
+            smallest.pop();
+            const Node b = smallest.top();
+            smallest.pop();
+            parent[a.second] = parent[b.second] = made;
+            smallest.emplace(a.first + b.first, made);
         }
-
-        // Nodes 0..used-1 are the leaves in sorted order, the rest inner nodes.
-        std::array<std::uint64_t, 2 * symbol_count> weight{};
-        std::array<std::uint16_t, 2 * symbol_count> parent{};
-        for (std::size_t i = 0; i < used; ++i) {
-            weight[i] = frequency[leaves[i]];
-        }
-        std::size_t next_leaf = 0;
-        std::size_t next_inner = used;
-        std::size_t made = used;
-        auto take_smallest = [&]() {
-            const bool leaf = next_leaf < used && (next_inner >= made || weight[next_leaf] <= weight[next_inner]);
-            return leaf ? next_leaf++ : next_inner++;
-        };
-        for (; made < 2 * used - 1; ++made) {
-            const std::size_t a = take_smallest();
-            const std::size_t b = take_smallest();
-            weight[made] = weight[a] + weight[b];
-            parent[a] = parent[b] = static_cast<std::uint16_t>(made);
-        }
-
-        // Depths, from the root (the last node made) down.
-        std::array<std::uint8_t, 2 * symbol_count> depth{};
-        std::uint32_t deepest = 0;
-        for (std::size_t node = made - 1; node-- > 0;) {
+        std::array<std::uint8_t, root + 1> depth{};
+        for (std::size_t node = root; node-- > 0;) {
             depth[node] = static_cast<std::uint8_t>(depth[parent[node]] + 1);
         }
-        for (std::size_t i = 0; i < used; ++i) {
-            (*lengths)[leaves[i]] = depth[i];
-            deepest = std::max<std::uint32_t>(deepest, depth[i]);
-        }
-        if (deepest <= max_code_bits) {
+        std::copy_n(depth.begin(), symbol_count, lengths->begin());
+        if (*std::max_element(lengths->begin(), lengths->end()) <= max_code_bits) {
             return;
         }
         for (std::uint32_t& count : frequency) {
-            count = count == 0 ? 0 : (count + 1) / 2;
+            count = (count + 1) / 2;
         }
     }
 }
