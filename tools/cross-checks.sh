@@ -10,11 +10,11 @@ cd "$(dirname "$0")/.."
 work=$PWD/build-cross
 mkdir -p "$work"
 
-failures=0
-skipped=()
-summary=()
-fail() { echo "FAIL [$target]: $*" >&2; failures=$((failures + 1)); summary+=("FAIL [$target]: $*"); }
-skip() { echo "SKIPPED [$target]: $*"; skipped+=("cross checks SKIPPED [$target]: $*"); }
+# The targets build and run side by side (each compiler and each qemu uses one core), so
+# each notes its results in a file of its own: build-cross/results-TARGET.
+note() { echo "$*" >>"$work/results-$target"; }
+fail() { echo "FAIL [$target]: $*" >&2; note "FAIL [$target]: $*"; }
+skip() { echo "SKIPPED [$target]: $*"; note "cross checks SKIPPED [$target]: $*"; }
 
 # install_missing PACKAGE...: installs what is missing; false when it cannot.
 install_missing() { tools/install-deps.sh --only "$@"; }
@@ -108,51 +108,59 @@ check() {
   fi
   (cd "$dir/frames" && sha256sum -- *) >"$dir/hashes"
   echo "PASS [$target]: $passed unit tests passed"
-  summary+=("PASS [$target]: $passed unit tests passed; $(awk '{ printf "%s %.16s  ", $2, $1 }' "$dir/hashes")")
+  note "PASS [$target]: $passed unit tests passed; $(awk '{ printf "%s %.16s  ", $2, $1 }' "$dir/hashes")"
 }
 
-# --- this machine ----------------------------------------------------------------------
-host=$(dpkg --print-architecture)
-target=$host
-if install_missing g++ libgtest-dev libpng-dev zlib1g-dev libdeflate-dev; then
-  check "$host" g++ "" ""
-else
-  skip "could not install g++, GoogleTest, libpng, zlib or libdeflate"
-fi
-
-# --- arm64 and s390x under qemu-user ---------------------------------------------------
-for entry in "arm64 aarch64-linux-gnu qemu-aarch64" "s390x s390x-linux-gnu qemu-s390x"; do
-  read -r arch triplet qemu <<<"$entry"
-  target=$arch
-  [ "$arch" = "$host" ] && continue
-  if ! install_missing "g++-$triplet" qemu-user; then
-    skip "could not install g++-$triplet or qemu-user"
-    continue
-  fi
+# cross_target ARCH TRIPLET QEMU: one foreign target, its compiler and qemu already installed.
+cross_target() {
+  local arch=$1 triplet=$2 qemu=$3 loader root=$work/sysroot-$1
   if ! target_sysroot "$arch"; then
     skip "could not download the $arch zlib, libpng, libdeflate and GoogleTest packages (build-cross/apt-$arch/log)"
-    continue
+    return
   fi
   # The target's loader named outright, not qemu's -L: -L lays the cross root over every
   # absolute path the program opens, so a walk from "/" would start inside it.
   loader=$(ls /usr/"$triplet"/lib/ld-linux-*.so.1 /usr/"$triplet"/lib/ld64.so.1 2>/dev/null | head -n1)
   check "$arch" "$triplet-g++" "$triplet" "$arch" "$qemu" "$loader" --library-path "/usr/$triplet/lib"
   # clang 14 must take the same code for the same targets, warnings and all.
-  if command -v clang++-14 >/dev/null; then
-    root=$work/sysroot-$arch
-    if clang++-14 --target="$triplet" -std=c++20 -fsyntax-only -I. "${warnings[@]}" "${manual[@]}" \
+  if ! command -v clang++-14 >/dev/null; then
+    skip "no clang++-14 to compile for $triplet"
+  elif clang++-14 --target="$triplet" -std=c++20 -fsyntax-only -I. "${warnings[@]}" "${manual[@]}" \
          -isystem "$root/usr/include" -isystem "$root/usr/include/$triplet" \
          "${capture_sources[@]}" "${test_sources[@]}" tests/cross/encode_frames.cpp >"$work/clang-$arch.log" 2>&1
-    then
-      summary+=("PASS [$arch]: clang++-14 compiles the capture's code and its tests without warnings")
-    else
-      cat "$work/clang-$arch.log" >&2
-      fail "clang++-14 rejects or warns about the code for $triplet"
-    fi
+  then
+    note "PASS [$arch]: clang++-14 compiles the capture's code and its tests without warnings"
   else
-    skip "no clang++-14 to compile for $triplet"
+    cat "$work/clang-$arch.log" >&2
+    fail "clang++-14 rejects or warns about the code for $triplet"
+  fi
+}
+
+# Packages are installed one target after another (apt takes one lock), then the targets run
+# as jobs, their output shown in order when all have ended.
+host=$(dpkg --print-architecture)
+targets=()
+rm -f "$work"/results-*
+target=$host
+if install_missing g++ libgtest-dev libpng-dev zlib1g-dev libdeflate-dev; then
+  targets+=("$host")
+  check "$host" g++ "" "" >"$work/$host.out" 2>&1 &
+else
+  skip "could not install g++, GoogleTest, libpng, zlib or libdeflate"
+fi
+for entry in "arm64 aarch64-linux-gnu qemu-aarch64" "s390x s390x-linux-gnu qemu-s390x"; do
+  read -r arch triplet qemu <<<"$entry"
+  target=$arch
+  [ "$arch" = "$host" ] && continue
+  if install_missing "g++-$triplet" qemu-user; then
+    targets+=("$arch")
+    cross_target "$arch" "$triplet" "$qemu" >"$work/$arch.out" 2>&1 &
+  else
+    skip "could not install g++-$triplet or qemu-user"
   fi
 done
+wait
+for target in "${targets[@]}"; do cat "$work/$target.out"; done
 
 # --- the same bytes everywhere ---------------------------------------------------------
 target=compare
@@ -167,15 +175,19 @@ for dir in "$work/$host" "$work"/arm64 "$work"/s390x; do
 done
 
 echo "--- cross checks"
-printf '%s\n' "${summary[@]}"
-[ ${#skipped[@]} -gt 0 ] && printf '%s\n' "${skipped[@]}"
+results=$(cat "$work"/results-* 2>/dev/null)
+summary=$(grep -E '^(PASS|FAIL)' <<<"$results")
+skipped=$(grep SKIPPED <<<"$results")
+failures=$(grep -c '^FAIL' <<<"$results")
+echo "$summary"
+[ -n "$skipped" ] && echo "$skipped"
 if [ "$failures" -gt 0 ]; then
   echo "cross checks: $failures failed"
   exit 1
 fi
 # Locally a loud skip is enough; under CI a run in which no target built and ran is a failure.
-if [ -n "${CI:-}" ] && [ "$CI" != false ] && ! printf '%s\n' "${summary[@]}" | grep -q '^PASS'; then
+if [ -n "${CI:-}" ] && [ "$CI" != false ] && ! grep -q '^PASS' <<<"$summary"; then
   echo "cross checks: FAILED, every target SKIPPED under CI"
   exit 1
 fi
-if [ ${#skipped[@]} -gt 0 ]; then echo "cross checks: passed, some SKIPPED"; else echo "cross checks: all passed"; fi
+if [ -n "$skipped" ]; then echo "cross checks: passed, some SKIPPED"; else echo "cross checks: all passed"; fi
