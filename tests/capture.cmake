@@ -28,29 +28,26 @@ add_test(NAME capture_tool_slow_tests COMMAND capture_tool_tests)
 set_tests_properties(capture_tool_slow_tests PROPERTIES LABELS "gl;slow" TIMEOUT 600
   ENVIRONMENT "SDL_VIDEODRIVER=offscreen;LIBGL_ALWAYS_SOFTWARE=1"
   ENVIRONMENT_MODIFICATION "GTEST_FILTER=set:${capture_slow_cases};DISPLAY=unset:;WAYLAND_DISPLAY=unset:")
-# They render for seconds on every core; beside the timed end-to-end cases (a
-# key press must end the program within a second) they would starve them.
-set_tests_properties(capture_tool_tests capture_tool_slow_tests PROPERTIES RUN_SERIAL TRUE)
+# An interrupt must end a capture within a second.
+qv_timed_tests(capture_tool_tests capture_tool_slow_tests)
 
 # Seeking against drawing every frame. A sample (the first frames and the first
 # scene change, alone and in ranges) in every build; every frame of two cycles
 # and a few far ones, against one unbroken run to frame 3000, takes minutes
 # (slow): the Release build runs it, the sanitizer build, three times slower,
 # only the sample.
-qv_test(NAME capture_seek_gl_test LABEL gl TIMEOUT 300
+qv_test(NAME capture_seek_gl_test HEAVY LABEL gl TIMEOUT 300
   ARGS --gtest_filter=Seek.SampledFramesComeOutAsInAnUnbrokenRun
   SOURCES gl/seek_gl_test.cpp
   LIBS qv_gl_context qv_render_checks qv_capture_without_gl qv_posix_process)
 set(seek_tests capture_seek_gl_test)
 if(NOT QUORVEX_SANITIZE)
-  qv_add_test(NAME capture_seek_every_frame_gl_test EXECUTABLE capture_seek_gl_test
+  qv_add_test(NAME capture_seek_every_frame_gl_test EXECUTABLE capture_seek_gl_test HEAVY
     LABEL gl slow TIMEOUT 900 ARGS --gtest_filter=Seek.EachFrameComesOutAsInAnUnbrokenRun)
   list(APPEND seek_tests capture_seek_every_frame_gl_test)
 endif()
-# Its renderer keeps every core busy: beside the timed end-to-end cases it
-# would starve them. It makes a GL context again and again, and the driver
-# keeps allocations of each (a strdup in libglapi, EGL display data) that leak
-# checking would blame on the test; address and undefined-behaviour checks stay
-# on.
-set_tests_properties(${seek_tests} PROPERTIES RUN_SERIAL TRUE
+# It makes a GL context again and again, and the driver keeps allocations of
+# each (a strdup in libglapi, EGL display data) that leak checking would blame
+# on the test; address and undefined-behaviour checks stay on.
+set_tests_properties(${seek_tests} PROPERTIES
   ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")

@@ -15,13 +15,12 @@ foreach(case title key close sigterm system_keys_and_mouse no_display server_gon
   add_test(NAME e2e_${case}
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e.sh ${case} $<TARGET_FILE:quorvex> $<TARGET_FILE:send_close>
       $<TARGET_FILE:grab_server> $<TARGET_FILE:host_window>)
-  # Run alone: their deadlines (a key ends the program within a second) are
-  # about this program, not about a machine busy with rendering tests.
   # At exit, the system's D-Bus client and the GL driver SDL has already unloaded
   # leave allocations that leak checking would blame on the program; address and
   # undefined-behaviour checks stay on.
-  set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 60 RUN_SERIAL TRUE SKIP_RETURN_CODE 77
+  set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 60 SKIP_RETURN_CODE 77
     ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
+  qv_timed_tests(e2e_${case})
 endforeach()
 
 # The desktop's mode on a server that really switches it (Xorg's dummy driver),
@@ -31,6 +30,7 @@ foreach(case desktop desktop_openbox)
   add_test(NAME e2e_${case}
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/e2e.sh ${case} $<TARGET_FILE:quorvex> $<TARGET_FILE:send_close>
       $<TARGET_FILE:grab_server>)
-  set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 480 RUN_SERIAL TRUE
+  set_tests_properties(e2e_${case} PROPERTIES LABELS e2e TIMEOUT 480
     SKIP_RETURN_CODE 77 ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::detect_leaks=0")
+  qv_timed_tests(e2e_${case})
 endforeach()

@@ -16,7 +16,7 @@ if(NOT QUORVEX_EGL_INCLUDE OR NOT QUORVEX_GLES3_INCLUDE OR NOT QUORVEX_EGL_LIBRA
 endif()
 find_package(PNG REQUIRED)
 
-qv_test(NAME gl11_frames_gl_test LABEL gl TIMEOUT 300
+qv_test(NAME gl11_frames_gl_test HEAVY LABEL gl TIMEOUT 300
   SOURCES gl/gl11_frames_gl_test.cpp
           $<TARGET_OBJECTS:qv_state> $<TARGET_OBJECTS:qv_app> $<TARGET_OBJECTS:qv_geometry>
           $<TARGET_OBJECTS:qv_textures> $<TARGET_OBJECTS:qv_render> $<TARGET_OBJECTS:qv_assets>
@@ -24,5 +24,3 @@ qv_test(NAME gl11_frames_gl_test LABEL gl TIMEOUT 300
 target_include_directories(gl11_frames_gl_test PRIVATE ${QUORVEX_EGL_INCLUDE}
   ${PROJECT_BINARY_DIR}/include-roots/app ${PROJECT_BINARY_DIR}/include-roots/state)
 target_compile_definitions(gl11_frames_gl_test PRIVATE QUORVEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-# It renders for seconds on every core, like the other whole-frame tests.
-set_tests_properties(gl11_frames_gl_test PROPERTIES RUN_SERIAL TRUE)

@@ -15,13 +15,9 @@ qv_test(NAME render_gl_tests LABEL gl TIMEOUT 120
 
 # Whole frames through start_up and the real frame body: a full cycle of both
 # scenes, about 15 s of frames on llvmpipe.
-qv_test(NAME frame_gl_test LABEL gl TIMEOUT 300
+qv_test(NAME frame_gl_test HEAVY LABEL gl TIMEOUT 300
   SOURCES gl/frame_gl_test.cpp
   LIBS qv_gl_context qv_render_checks)
-# Its renderer keeps every core busy for the whole run, which starves the timed
-# end-to-end cases (a key press must end the program within a second) when
-# ctest runs them beside it.
-set_tests_properties(frame_gl_test PROPERTIES RUN_SERIAL TRUE)
 
 # The README's frames 200, 500 and 672 against the committed pictures in docs/,
 # pixel for pixel (libpng reads them).
