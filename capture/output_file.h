@@ -11,7 +11,7 @@ enum class Outcome { ok, failed, interrupted };
 
 // A file being written, in the folder its path led to (output_path.h). A
 // regular file, or a name that leads to nothing yet, is written under a
-// temporary name there and renamed into place by output_commit. Written in
+// temporary name there and renamed into place by output_finish. Written in
 // place: "-", this process's own descriptors however named, devices, FIFOs,
 // and a regular file with other hard links or in a folder that takes no new file.
 struct OutputFile {
