@@ -51,6 +51,10 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+# One install at a time: the test command's stages run side by side, and apt takes its lock
+# without waiting.
+exec {install_lock}>"${TMPDIR:-/tmp}/quorvex-install-deps.lock"
+flock "$install_lock"
 echo "installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

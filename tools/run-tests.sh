@@ -4,10 +4,12 @@
 # the programs built with clang, a short fuzz run of the BMP reader, the capture's encoders on arm64
 # and s390x, the Windows build under Wine, the browser build in Chromium, and the packages.
 #
-# Every stage runs, whatever the stages before it did; the end shows each stage's result and
-# time, the checks that could not run (SKIPPED), and `stages: N passed, M failed`. The status is
-# non-zero when any stage failed. A ctest stage that finds no test fails (--no-tests=error, in
-# the test presets), and so does a check script that ran nothing it should have.
+# Every stage runs, whatever the stages before it did; the untimed clang, fuzz and cross
+# stages run beside the others at the lowest priority. The end shows each stage's result,
+# wall time and CPU time, the checks that could not run (SKIPPED), and `stages: N passed,
+# M failed`. The status is non-zero when any stage failed. A ctest stage that finds no test
+# fails (--no-tests=error, in the test presets), and so does a check script that ran nothing
+# it should have.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,7 +43,51 @@ stage() {
   echo "=== $name: ${results[-1]} after ${times[-1]} s"
 }
 
+# Stages with no deadline and nothing on screen run one after another in a lane of their own
+# beside the rest, at the lowest priority: they take the cores the timed stages leave idle and
+# never slow those down. background_stages NAME:COMMAND... starts the lane; collect_background
+# waits for it and adds its stages to the summary, their output shown then.
+background_stages() {
+  (
+    local entry name start cpu_start status
+    for entry in "$@"; do
+      name=${entry%%:*} start=$SECONDS
+      read -ra stat < /proc/$BASHPID/stat
+      cpu_start=$((stat[15] + stat[16]))
+      # shellcheck disable=SC2086 # the command is words
+      nice -n 19 ${entry#*:} >"$logs/$name.log" 2>&1
+      status=$?
+      read -ra stat < /proc/$BASHPID/stat
+      echo "$status $((SECONDS - start)) $(((stat[15] + stat[16] - cpu_start) / $(getconf CLK_TCK)))" >"$logs/$name.status"
+      echo "$name" >>"$logs/background"
+    done
+  ) &
+  background_pid=$!
+}
+collect_background() {
+  local name status time cpu
+  echo "=== waiting for the background stages"
+  wait "$background_pid"
+  while read -r name; do
+    read -r status time cpu <"$logs/$name.status"
+    echo "=== $name: ran in the background lane"
+    cat "$logs/$name.log"
+    names+=("$name")
+    times+=("$time")
+    cpus+=("$cpu")
+    if [ "$status" -eq 0 ]; then results+=(passed); else results+=("FAILED (status $status)"); fi
+    echo "=== $name: ${results[-1]} after $time s, beside the others"
+  done <"$logs/background"
+}
+
 stage deps tools/install-deps.sh test
+
+# The other compiler (the programs only); a short fuzz run of the BMP reader, counted in
+# inputs so that it does the same work however busy the cores are; the capture's encoders on
+# arm64 and big-endian s390x (skipped, with a note, where the cross tools or the target's
+# packages cannot be had).
+background_stages "clang:cmake --workflow --preset ci-clang" "fuzz:tools/fuzz-bmp.sh --runs 2000000" \
+  "cross:tools/cross-checks.sh"
 
 # What users and packagers build (-O3), with warnings as errors: an optimiser-only
 # warning is caught here before a user meets it. Benchmarks are built to keep them
@@ -54,15 +100,6 @@ stage release cmake --workflow --preset ci
 # behaviour under a window manager, where the sanitizer adds nothing but time.
 stage sanitize cmake --workflow --preset ci-sanitize
 
-# The other compiler: the programs only.
-stage clang cmake --workflow --preset ci-clang
-
-stage fuzz tools/fuzz-bmp.sh 30
-
-# The capture's encoders on arm64 and big-endian s390x; skipped, with a note, where the
-# cross tools or the target's packages cannot be had.
-stage cross tools/cross-checks.sh
-
 # The Windows build under Wine, its frame against the Release build's; installs its own
 # packages, skipped where it cannot.
 stage windows tools/windows-checks.sh build-release/quorvex
@@ -73,6 +110,8 @@ stage web tools/web-checks.sh
 
 # What users install: the .deb (lintian), cmake --install, validators, the Windows zip.
 stage package tools/package-checks.sh build-release
+
+collect_background
 
 echo
 echo "=== summary"
