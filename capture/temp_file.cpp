@@ -10,13 +10,6 @@
 #include <string>
 #include <utility>
 
-// The umask, read before any thread starts (reading it means setting it).
-static const mode_t process_umask = [] {
-    mode_t mask = umask(022);
-    umask(mask);
-    return mask;
-}();
-
 Outcome create_temporary(int dir, OutputFile* file)
 {
     static std::atomic<std::uint32_t> counter{static_cast<std::uint32_t>(getpid()) * 2654435761u};
@@ -24,7 +17,7 @@ Outcome create_temporary(int dir, OutputFile* file)
     int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
         std::snprintf(name.data() + name.size() - 8, 9, "%08x", counter.fetch_add(0x9e3779b9u));
-        fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             break;
         }
@@ -32,7 +25,6 @@ Outcome create_temporary(int dir, OutputFile* file)
     if (fd < 0) {
         return Outcome::failed;
     }
-    fchmod(fd, 0666 & ~process_umask);
     file->fd = fd;
     file->temp_name = std::move(name);
     return Outcome::ok;

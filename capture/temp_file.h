@@ -6,7 +6,8 @@
 #include "capture/output_file.h"
 
 // Creates a new temporary in the folder `dir` (exclusively, never through a
-// link) as `file`'s, with mode 0666 less the umask. `failed` with errno set.
+// link) as `file`'s, with mode 0666 less the umask (or as the folder's default
+// ACL says), as a shell's ">" makes a file. `failed` with errno set.
 Outcome create_temporary(int dir, OutputFile* file);
 
 // A replacement gets the old file's mode, owner and group where this process
