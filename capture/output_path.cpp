@@ -104,8 +104,15 @@ static bool step(int* dir, const std::string& name, std::vector<std::string>* re
     return false;
 }
 
-static int start_folder(int start, const std::string& path)
+// The folder a walk of `path` starts from (from `start` unless absolute), its
+// names put in `rest`; -1 with errno set, ENOENT for "".
+static int start_walk(int start, const std::string& path, std::vector<std::string>* rest)
 {
+    if (path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    push_names(path, rest);
     return path.front() == '/' ? open("/", folder_flags) : openat(start, ".", folder_flags);
 }
 
@@ -152,13 +159,8 @@ static bool walk(int* dir, std::vector<std::string>* rest, std::size_t keep, int
 bool resolve_path(int start, const std::string& path, ResolvedPath* out, bool* walked_folders)
 {
     *walked_folders = false;
-    if (path.empty()) {
-        errno = ENOENT;
-        return false;
-    }
-    int dir = start_folder(start, path);
     std::vector<std::string> rest;
-    push_names(path, &rest);
+    int dir = start_walk(start, path, &rest);
     for (int links = 0;;) {
         if (rest.empty()) {
             rest.push_back(".");
@@ -204,22 +206,6 @@ bool resolve_path(int start, const std::string& path, ResolvedPath* out, bool* w
     }
 }
 
-// Opens the folder `path` (O_PATH), making missing ones with mode 0777 less
-// the umask and noting each in `made`. A folder someone else made meanwhile
-// is as good as one made here. -1 with errno set on failure.
-static int open_folder(const std::string& path, std::vector<MadeFolder>* made)
-{
-    if (path.empty()) {
-        errno = ENOENT;
-        return -1;
-    }
-    int dir = start_folder(AT_FDCWD, path);
-    std::vector<std::string> rest;
-    push_names(path, &rest);
-    int links = 0;
-    return walk(&dir, &rest, 0, &links, made) ? dir : -1;
-}
-
 // Folders prepare_output_dir made, deepest last, and the folder it checked.
 static std::vector<MadeFolder> created_dirs;
 static int prepared_dir = -1;
@@ -234,8 +220,12 @@ bool prepare_output_dir(const std::string& dir, const std::string& first_file, s
     if (prepared_dir >= 0) {
         close(prepared_dir);
     }
-    prepared_dir = open_folder(dir, &created_dirs);
-    if (prepared_dir < 0) {
+    // Missing folders are made with mode 0777 less the umask and noted; one
+    // someone else made meanwhile is as good as one made here.
+    std::vector<std::string> rest;
+    prepared_dir = start_walk(AT_FDCWD, dir, &rest);
+    int links = 0;
+    if (!walk(&prepared_dir, &rest, 0, &links, &created_dirs)) {
         *error = failure("cannot create output directory", dir);
         remove_created_dirs();
         return false;
