@@ -44,8 +44,8 @@ stage() {
 }
 
 # Stages with no deadline and nothing on screen run one after another in a lane of their own
-# beside the rest, at the lowest priority: they take the cores the timed stages leave idle and
-# never slow those down. background_stages NAME:COMMAND... starts the lane; collect_background
+# beside the rest, at the lowest priority there is (SCHED_IDLE, below even the heavy tests'
+# nice 19): they take only cores nothing else wants, and never slow the timed stages down. background_stages NAME:COMMAND... starts the lane; collect_background
 # waits for it and adds its stages to the summary, their output shown then.
 background_stages() {
   (
@@ -55,7 +55,7 @@ background_stages() {
       read -ra stat < /proc/$BASHPID/stat
       cpu_start=$((stat[15] + stat[16]))
       # shellcheck disable=SC2086 # the command is words
-      nice -n 19 ${entry#*:} >"$logs/$name.log" 2>&1
+      chrt --idle 0 ${entry#*:} >"$logs/$name.log" 2>&1
       status=$?
       read -ra stat < /proc/$BASHPID/stat
       echo "$status $((SECONDS - start)) $(((stat[15] + stat[16] - cpu_start) / $(getconf CLK_TCK)))" >"$logs/$name.status"
