@@ -24,6 +24,7 @@ NativeKey native_key_press(bool alt_held, bool is_f10, bool is_alt_key);
 // Why a native step would refuse these handles (one line), or nullptr when it
 // would take them: a null context to delete, a null window or surface to
 // release, a null window to destroy, a pixel format other than the one there is.
+// Every platform refuses them alike: the teardown's boxes depend on it.
 const char* refused_context(const PlatformContext* context);
 const char* refused_surface(const PlatformWindow* window, const PlatformDc* dc);
 const char* refused_window(const PlatformWindow* window);

@@ -229,7 +229,6 @@ bool platform_make_current(PlatformDc*, PlatformContext* rc)
 
 bool platform_delete_context(PlatformContext* rc)
 {
-    // A native platform rejects a null context, and the teardown's boxes depend on it.
     if (refused(refused_context(rc))) {
         return false;
     }
