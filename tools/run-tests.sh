@@ -21,60 +21,59 @@ names=()
 results=()
 times=()
 cpus=()
-# CPU seconds of this shell's finished children so far (their own children included):
-# a stage's share of the two cores, beside its wall time.
-cpu_seconds() {
-  local stat
-  read -ra stat < /proc/$$/stat
-  echo $(((stat[15] + stat[16]) / $(getconf CLK_TCK)))
+# counted NAME COMMAND...: runs COMMAND (in a subshell of its own, as a pipeline's part or a
+# background job is), then notes in build-logs/NAME.cpu the CPU seconds it and its children
+# used: a stage's share of the two cores beside its wall time, whatever runs beside it.
+counted() {
+  local name=$1 stat status
+  shift
+  "$@"
+  status=$?
+  read -ra stat </proc/$BASHPID/stat
+  echo $(((stat[15] + stat[16]) / $(getconf CLK_TCK))) >"$logs/$name.cpu"
+  return "$status"
 }
 # stage NAME COMMAND...: runs COMMAND, its output shown and kept in build-logs/NAME.log.
 stage() {
-  local name=$1 start=$SECONDS cpu_start status
-  cpu_start=$(cpu_seconds)
+  local name=$1 start=$SECONDS status
   shift
   echo "=== $name: $*"
-  "$@" 2>&1 | tee "$logs/$name.log"
+  counted "$name" "$@" 2>&1 | tee "$logs/$name.log"
   status=${PIPESTATUS[0]}
   names+=("$name")
   times+=($((SECONDS - start)))
-  cpus+=($(($(cpu_seconds) - cpu_start)))
+  cpus+=("$(cat "$logs/$name.cpu")")
   if [ "$status" -eq 0 ]; then results+=(passed); else results+=("FAILED (status $status)"); fi
   echo "=== $name: ${results[-1]} after ${times[-1]} s"
 }
 
 # Stages with no deadline and nothing on screen run one after another in a lane of their own
 # beside the rest, at the lowest priority there is (SCHED_IDLE, below even the heavy tests'
-# nice 19): they take only cores nothing else wants, and never slow the timed stages down. background_stages NAME:COMMAND... starts the lane; collect_background
-# waits for it and adds its stages to the summary, their output shown then.
+# nice 19): they take only cores nothing else wants, and never slow the timed stages down.
+# background_stages NAME:COMMAND... starts the lane; collect_background waits for it and adds
+# its stages to the summary, their output shown then.
 background_stages() {
   (
-    local entry name start cpu_start status
+    local entry name start
     for entry in "$@"; do
       name=${entry%%:*} start=$SECONDS
-      read -ra stat < /proc/$BASHPID/stat
-      cpu_start=$((stat[15] + stat[16]))
       # shellcheck disable=SC2086 # the command is words
-      chrt --idle 0 ${entry#*:} >"$logs/$name.log" 2>&1
-      status=$?
-      read -ra stat < /proc/$BASHPID/stat
-      echo "$status $((SECONDS - start)) $(((stat[15] + stat[16] - cpu_start) / $(getconf CLK_TCK)))" >"$logs/$name.status"
-      echo "$name" >>"$logs/background"
+      (counted "$name" chrt --idle 0 ${entry#*:}) >"$logs/$name.log" 2>&1
+      echo "$name $? $((SECONDS - start))" >>"$logs/background"
     done
   ) &
   background_pid=$!
 }
 collect_background() {
-  local name status time cpu
+  local name status time
   echo "=== waiting for the background stages"
   wait "$background_pid"
-  while read -r name; do
-    read -r status time cpu <"$logs/$name.status"
+  while read -r name status time; do
     echo "=== $name: ran in the background lane"
     cat "$logs/$name.log"
     names+=("$name")
     times+=("$time")
-    cpus+=("$cpu")
+    cpus+=("$(cat "$logs/$name.cpu")")
     if [ "$status" -eq 0 ]; then results+=(passed); else results+=("FAILED (status $status)"); fi
     echo "=== $name: ${results[-1]} after $time s, beside the others"
   done <"$logs/background"
@@ -124,7 +123,8 @@ for i in "${!names[@]}"; do
     "${count:+  ($count tests)}"
   if [ "${results[i]}" = passed ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 done
-echo "total     $SECONDS s, $(cpu_seconds) cpu s"
+read -ra stat </proc/$$/stat
+echo "total     $SECONDS s, $(((stat[15] + stat[16]) / $(getconf CLK_TCK))) cpu s"
 # Checks that could not run, repeated where they are seen.
 grep -h 'SKIPPED' "$logs"/*.log
 echo "stages: $passed passed, $failed failed"
