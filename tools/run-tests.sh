@@ -4,8 +4,8 @@
 # the programs built with clang, a short fuzz run of the BMP reader, the capture's encoders on arm64
 # and s390x, the Windows build under Wine, the browser build in Chromium, and the packages.
 #
-# Every stage runs, whatever the stages before it did; the untimed clang, fuzz and cross
-# stages run beside the others at the lowest priority. The end shows each stage's result,
+# Every stage runs, whatever the stages before it did; the untimed ones (the Windows and web
+# builds, clang, fuzz, cross) run beside the others at the lowest priority. The end shows each stage's result,
 # wall time and CPU time, the checks that could not run (SKIPPED), and `stages: N passed,
 # M failed`. The status is non-zero when any stage failed. A ctest stage that finds no test
 # fails (--no-tests=error, in the test presets), and so does a check script that ran nothing
@@ -52,6 +52,13 @@ stage() {
 # nice 19): they take only cores nothing else wants, and never slow the timed stages down.
 # background_stages NAME:COMMAND... starts the lane; collect_background waits for it and adds
 # its stages to the summary, their output shown then.
+# await_background NAME: waits until the lane has done NAME (a build the next stage would
+# otherwise start at the same time in the same folder).
+await_background() {
+  until grep -q "^$1 " "$logs/background" 2>/dev/null || ! kill -0 "$background_pid" 2>/dev/null; do
+    sleep 1
+  done
+}
 background_stages() {
   (
     local entry name start
@@ -81,12 +88,13 @@ collect_background() {
 
 stage deps tools/install-deps.sh test
 
-# The other compiler (the programs only); a short fuzz run of the BMP reader, counted in
-# inputs so that it does the same work however busy the cores are; the capture's encoders on
-# arm64 and big-endian s390x (skipped, with a note, where the cross tools or the target's
-# packages cannot be had).
-background_stages "clang:cmake --workflow --preset ci-clang" "fuzz:tools/fuzz-bmp.sh --runs 2000000" \
-  "cross:tools/cross-checks.sh"
+# First what the windows and web stages will need (their packages and builds, so those
+# stages start on their checks); then the other compiler (the programs only); a short fuzz
+# run of the BMP reader, counted in inputs so that it does the same work however busy the
+# cores are; the capture's encoders on arm64 and big-endian s390x (skipped, with a note, where
+# the cross tools or the target's packages cannot be had).
+background_stages "winbuild:tools/windows-checks.sh --build-only" "webbuild:tools/web-checks.sh --build-only" \
+  "clang:cmake --workflow --preset ci-clang" "fuzz:tools/fuzz-bmp.sh --runs 2000000" "cross:tools/cross-checks.sh"
 
 # What users and packagers build (-O3), with warnings as errors: an optimiser-only
 # warning is caught here before a user meets it. Benchmarks are built to keep them
@@ -101,10 +109,12 @@ stage sanitize cmake --workflow --preset ci-sanitize
 
 # The Windows build under Wine, its frame against the Release build's; installs its own
 # packages, skipped where it cannot.
+await_background winbuild
 stage windows tools/windows-checks.sh build-release/quorvex
 
 # The browser build in a headless Chromium; installs the web set itself, SKIPPED where it
 # cannot.
+await_background webbuild
 stage web tools/web-checks.sh
 
 # What users install: the .deb (lintian), cmake --install, validators, the Windows zip.

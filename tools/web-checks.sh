@@ -5,7 +5,8 @@
 # key, restart), a bad ?frame=, and a browser without WebGL 2. Installs what it needs with
 # tools/install-deps.sh; a stage whose packages cannot be had says SKIPPED. Ends with a summary
 # line; the status is non-zero when a check failed or a stage that could run ran no check, and,
-# where the CI variable is set, when a stage was skipped.
+# where the CI variable is set, when a stage was skipped. With --build-only it installs and builds,
+# and stops there (the test command does that early, in its background lane).
 set -u
 cd "$(dirname "$0")/.."
 
@@ -50,6 +51,7 @@ else
   summary
   exit 1
 fi
+[ "${1:-}" = --build-only ] && { summary; exit; }
 echo "MEASURE [size]: quorvex.js (the wasm inside) $(stat -c %s "$build/quorvex.js") bytes, $(gzip -9 -c "$build/quorvex.js" | wc -c) gzipped"
 
 # --- the zip a static host serves ----------------------------------------------------------------
