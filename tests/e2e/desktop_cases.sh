@@ -215,6 +215,10 @@ case_ending() {
   [ "$state" = unforked ] || [ -n "$watcher" ] || fail "no child process named quorvex-watcher"
   [ -z "$watcher" ] || ! readlink /proc/"$watcher"/fd/* | grep -v -e '^/dev/null$' -e '^socket:' ||
     fail "the watcher holds the demo's descriptors open"
+  # Unforked, it draws on its main thread alone (seconds a frame under the sanitizer on a busy
+  # machine): a frame in flight and the next one's message take two frames more, at its rate now.
+  local frames_ms=0 rate
+  if [ "$state" = unforked ]; then rate=$(rate_in "$window") && frames_ms=$(( 2000 / (rate > 0 ? rate : 1) )); fi
   case $state in
   killed) kill -9 "$watcher" ;;
   stopped) kill -STOP "$watcher" && pids+=("$watcher") ;;
@@ -225,7 +229,7 @@ case_ending() {
   *) kill -"$how" "$demo_pid" ;;
   esac
   case $how in HUP) want=129 ;; QUIT) want=131 ;; KILL) want=137 ;; esac
-  expect_end "$demo_pid" 1000 "$want" "$how, the watcher $state,"
+  expect_end "$demo_pid" $(( 1000 + frames_ms )) "$want" "$how, the watcher $state,"
   [ "$state" = stopped ] && kill -CONT "$watcher"
   expect_desktop_mode "$how with the watcher $state"
 }
