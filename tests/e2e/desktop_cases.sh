@@ -215,10 +215,14 @@ case_ending() {
   [ "$state" = unforked ] || [ -n "$watcher" ] || fail "no child process named quorvex-watcher"
   [ -z "$watcher" ] || ! readlink /proc/"$watcher"/fd/* | grep -v -e '^/dev/null$' -e '^socket:' ||
     fail "the watcher holds the demo's descriptors open"
-  # Unforked, it draws on its main thread alone (seconds a frame under the sanitizer on a busy
-  # machine): a frame in flight and the next one's message take two frames more, at its rate now.
+  # Unforked, it draws on its main thread alone (up to a second a frame under the sanitizer on a
+  # busy machine): a frame in flight and the next one's message take two frames more, at its rate
+  # now, whose title may then come late.
   local frames_ms=0 rate
-  if [ "$state" = unforked ]; then rate=$(rate_in "$window") && frames_ms=$(( 2000 / (rate > 0 ? rate : 1) )); fi
+  if [ "$state" = unforked ]; then
+    rate=$(rate_in "$window" 10000) || exit 1
+    frames_ms=$(( 2000 / (rate > 0 ? rate : 1) ))
+  fi
   case $state in
   killed) kill -9 "$watcher" ;;
   stopped) kill -STOP "$watcher" && pids+=("$watcher") ;;

@@ -82,10 +82,11 @@ box_geometry() {
     /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h }'
 }
 
-# rate_in WINDOW: the frame rate its title shows next (within 2.5 s of the call; it fails the case without one).
+# rate_in WINDOW [MS]: the frame rate its title shows next (within MS, 2500 unless given, of the
+# call; it fails the case without one).
 rate_in() {
   xdotool set_window --name waiting "$1"
-  wait_until 2500 bash -c "xdotool getwindowname $1 | grep -q FPS" || fail "no frame-rate title within 2.5 s"
+  wait_until "${2:-2500}" bash -c "xdotool getwindowname $1 | grep -q FPS" || fail "no frame-rate title within ${2:-2500} ms"
   xdotool getwindowname "$1" | tr -dc 0-9
 }
 
