@@ -5,9 +5,9 @@
 # and s390x, the Windows build under Wine, the browser build in Chromium, and the packages.
 #
 # Every stage runs, whatever the stages before it did; the untimed ones (the Windows and web
-# builds, clang, fuzz, cross) run beside the others at the lowest priority. The end shows each stage's result,
-# wall time and CPU time, the checks that could not run (SKIPPED), and `stages: N passed,
-# M failed`. The status is non-zero when any stage failed. A ctest stage that finds no test
+# builds, clang, fuzz, cross) run beside the others at the lowest priority. The end shows each
+# stage's result, wall time and CPU time, the checks that could not run (SKIPPED), and
+# `stages: N passed, M failed`. The status is non-zero when any stage failed. A ctest stage that finds no test
 # fails (--no-tests=error, in the test presets), and so does a check script that ran nothing
 # it should have.
 set -uo pipefail
@@ -49,16 +49,10 @@ stage() {
 
 # Stages with no deadline and nothing on screen run one after another in a lane of their own
 # beside the rest, at the lowest priority there is (SCHED_IDLE, below even the heavy tests'
-# nice 19): they take only cores nothing else wants, and never slow the timed stages down.
-# background_stages NAME:COMMAND... starts the lane; collect_background waits for it and adds
-# its stages to the summary, their output shown then.
-# await_background NAME: waits until the lane has done NAME (a build the next stage would
-# otherwise start at the same time in the same folder).
-await_background() {
-  until grep -q "^$1 " "$logs/background" 2>/dev/null || ! kill -0 "$background_pid" 2>/dev/null; do
-    sleep 1
-  done
-}
+# nice 19): they take only cores nothing else wants, and slow the others only through the
+# caches and memory they share. background_stages NAME:COMMAND... starts the lane;
+# await_background NAME waits until it has done NAME; collect_background waits for it all and
+# adds its stages to the summary, their output shown then.
 background_stages() {
   (
     local entry name start
@@ -70,6 +64,12 @@ background_stages() {
     done
   ) &
   background_pid=$!
+}
+# Two ninjas must not build in one folder at once: a stage waits for the lane to build its part.
+await_background() {
+  until grep -q "^$1 " "$logs/background" 2>/dev/null || ! kill -0 "$background_pid" 2>/dev/null; do
+    sleep 1
+  done
 }
 collect_background() {
   local name status time
