@@ -103,22 +103,6 @@ static bool parse_frame_number(const std::string& text, const std::string& item,
     return true;
 }
 
-static bool parse_frame_item(const std::string& item, FrameRange* range, std::string* error)
-{
-    // A single frame N is the range N..N.
-    const std::size_t dots = item.find("..");
-    if (!parse_frame_number(item.substr(0, dots), item, &range->first, error) ||
-        !parse_frame_number(dots == std::string::npos ? item : item.substr(dots + 2), item, &range->last,
-                            error)) {
-        return false;
-    }
-    if (range->last < range->first) {
-        *error = "empty frame range '" + quoted(item) + "': FIRST is after LAST";
-        return false;
-    }
-    return true;
-}
-
 // Comma-separated ranges FIRST..LAST or single frames N, returned sorted and
 // merged.
 static bool parse_frame_list(const std::string& text, std::vector<FrameRange>* ranges, std::string* error)
@@ -127,12 +111,20 @@ static bool parse_frame_list(const std::string& text, std::vector<FrameRange>* r
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
         const std::string item = text.substr(start, comma - start);
+        // A single frame N is the range N..N.
+        const std::size_t dots = item.find("..");
         FrameRange range{};
         if (item.empty()) {
             *error = "malformed frame list '" + quoted(text) + "' (expected FIRST..LAST or N)";
             return false;
         }
-        if (!parse_frame_item(item, &range, error)) {
+        if (!parse_frame_number(item.substr(0, dots), item, &range.first, error) ||
+            !parse_frame_number(dots == std::string::npos ? item : item.substr(dots + 2), item, &range.last,
+                                error)) {
+            return false;
+        }
+        if (range.last < range.first) {
+            *error = "empty frame range '" + quoted(item) + "': FIRST is after LAST";
             return false;
         }
         parsed.push_back(range);
@@ -199,24 +191,16 @@ static const option long_options[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// Why getopt_long refused `arg`: an unknown option, a value given to one that
-// takes none, or a value missing. `short_option` is the letter of a refused
-// "-x", 0 for a long option.
-static std::string refusal(const std::string& arg, int short_option, bool missing_value)
+// Why getopt_long refused `arg` (returning `id`): a value missing (':'), a
+// value given to a long option that takes none (glibc then leaves its id in
+// optopt), or an option unknown (optopt 0, or the letter of a refused "-x").
+static std::string refusal(const std::string& arg, int id)
 {
-    std::string name = arg.rfind("--", 0) == 0 ? arg.substr(0, arg.find('='))
-                       : short_option > 0      ? std::string("-") + static_cast<char>(short_option)
-                                               : arg;
-    name = quoted(name);
-    if (missing_value) {
-        return "option '" + name + "' needs a value (see --help)";
-    }
-    for (const option& known : long_options) {
-        if (known.name && known.has_arg == no_argument && name == std::string("--") + known.name) {
-            return "option '" + name + "' takes no value (see --help)";
-        }
-    }
-    return "unknown option '" + name + "' (see --help)";
+    const bool long_option = arg.rfind("--", 0) == 0;
+    const std::string name =
+        quoted(long_option ? arg.substr(0, arg.find('=')) : std::string("-") + static_cast<char>(optopt));
+    const char* why = id == ':' ? "needs a value" : long_option && optopt != 0 ? "takes no value" : nullptr;
+    return why ? "option '" + name + "' " + why + " (see --help)" : "unknown option '" + name + "' (see --help)";
 }
 
 ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions* options,
@@ -281,7 +265,7 @@ ArgsResult parse_capture_args(int argc, const char* const* argv, CaptureOptions*
             fps_given = true;
             break;
         default:
-            *error = refusal(argv[optind - 1], optopt < 256 ? optopt : 0, id == ':');
+            *error = refusal(argv[optind - 1], id);
             return args_error;
         }
     }
