@@ -10,25 +10,17 @@ static constexpr auto wait_step = std::chrono::milliseconds(interrupt_poll_ms);
 
 void queue_init(FrameQueue* queue, int count, std::size_t bytes)
 {
-    queue->slots.resize(static_cast<std::size_t>(count));
-    for (FrameSlot& slot : queue->slots) {
-        slot.rgba.resize(bytes);
-        queue->free_slots.push_back(&slot);
-    }
+    queue->slots.assign(static_cast<std::size_t>(count), FrameSlot{std::vector<std::uint8_t>(bytes), 0});
 }
 
 FrameSlot* queue_free_slot(FrameQueue* queue)
 {
     std::unique_lock<std::mutex> hold(queue->lock);
-    while (queue->free_slots.empty() && !queue->failed && interrupted_by() == 0) {
+    while (queue->queued - queue->done == queue->slots.size() && !queue->failed && interrupted_by() == 0) {
         queue->changed.wait_for(hold, wait_step);
     }
-    if (queue->failed || interrupted_by() != 0) {
-        return nullptr;
-    }
-    FrameSlot* slot = queue->free_slots.back();
-    queue->free_slots.pop_back();
-    return slot;
+    const bool stop = queue->failed || interrupted_by() != 0;
+    return stop ? nullptr : &queue->slots[queue->queued % queue->slots.size()];
 }
 
 void queue_push(FrameQueue* queue, FrameSlot* slot, std::int32_t frame)
@@ -36,7 +28,7 @@ void queue_push(FrameQueue* queue, FrameSlot* slot, std::int32_t frame)
     {
         std::lock_guard<std::mutex> hold(queue->lock);
         slot->frame = frame;
-        queue->queued.push_back(slot);
+        queue->queued += 1;
     }
     queue->changed.notify_all();
 }
@@ -57,14 +49,13 @@ void queue_write_all(FrameQueue* queue, const FrameWriter& write)
         bool skip = false;
         {
             std::unique_lock<std::mutex> hold(queue->lock);
-            while (queue->queued.empty() && !queue->no_more && interrupted_by() == 0) {
+            while (queue->done == queue->queued && !queue->no_more && interrupted_by() == 0) {
                 queue->changed.wait_for(hold, wait_step);
             }
-            if (queue->queued.empty() || interrupted_by() != 0) {
+            if (queue->done == queue->queued || interrupted_by() != 0) {
                 return;
             }
-            slot = queue->queued.front();
-            queue->queued.pop_front();
+            slot = &queue->slots[queue->done % queue->slots.size()];
             skip = queue->failed;
         }
         std::string error;
@@ -84,7 +75,7 @@ void queue_write_all(FrameQueue* queue, const FrameWriter& write)
                 queue->failed = true;
                 queue->error = error;
             }
-            queue->free_slots.push_back(slot);
+            queue->done += 1;
         }
         queue->changed.notify_all();
     }

@@ -3,7 +3,6 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -25,9 +24,9 @@ using FrameWriter = std::function<Outcome(const FrameSlot& slot, std::string* er
 struct FrameQueue {
     std::mutex lock;
     std::condition_variable changed;
-    std::vector<FrameSlot> slots;
-    std::vector<FrameSlot*> free_slots;
-    std::deque<FrameSlot*> queued;
+    std::vector<FrameSlot> slots;   // a ring: slot n % size holds the nth frame queued
+    std::size_t queued = 0;         // frames the renderer has queued
+    std::size_t done = 0;           // frames the writer has handed back
     bool no_more = false;      // the renderer has queued its last frame
     bool failed = false;       // a write failed: `error` says which
     std::string error;
@@ -42,7 +41,7 @@ void queue_init(FrameQueue* queue, int count, std::size_t bytes);
 // free; null after a failed write or an interrupt.
 FrameSlot* queue_free_slot(FrameQueue* queue);
 
-// Hands a slot filled with `frame` to the writer.
+// Hands the slot queue_free_slot gave, filled with `frame`, to the writer.
 void queue_push(FrameQueue* queue, FrameSlot* slot, std::int32_t frame);
 
 // The renderer has queued its last frame.
