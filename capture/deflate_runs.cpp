@@ -68,14 +68,13 @@ inline std::size_t run_length(const std::uint8_t* at, std::size_t limit, std::ui
 {
     const std::uint64_t pattern = 0x0101010101010101ull * value;
     std::size_t length = 0;
-    while (length + 8 <= limit) {
+    for (; length + 8 <= limit; length += 8) {
         std::uint64_t word;
         std::memcpy(&word, at + length, 8);
         std::uint64_t differ = word ^ pattern;
         if (differ != 0) {
             return length + first_nonzero_byte(differ);
         }
-        length += 8;
     }
     while (length < limit && at[length] == value) {
         ++length;
@@ -99,11 +98,9 @@ __attribute__((always_inline)) inline std::size_t first_run_start(const std::uin
 {
     Bytes16 here = load16(at);
     auto starts = (here == load16(at + 1)) & (here == load16(at + 2)) & (here == load16(at + 3));
-    std::uint64_t low;
-    std::uint64_t high;
-    std::memcpy(&low, &starts, 8);
-    std::memcpy(&high, reinterpret_cast<const char*>(&starts) + 8, 8);
-    return low ? first_nonzero_byte(low) : high ? 8 + first_nonzero_byte(high) : 16;
+    std::uint64_t half[2];
+    std::memcpy(half, &starts, 16);
+    return half[0] ? first_nonzero_byte(half[0]) : half[1] ? 8 + first_nonzero_byte(half[1]) : 16;
 }
 
 // Walks `raw`, handing in order each stretch of literals to `literals(from,
@@ -157,30 +154,20 @@ __attribute__((always_inline)) inline void split_run(std::size_t run, Copy&& cop
     }
 }
 
-// For each copy length 3..258: its length symbol, extra bits and their value.
-struct LengthCode {
-    std::uint16_t symbol;
-    std::uint8_t extra_bits;
-    std::uint8_t extra_value;
-};
-
-// Length symbols 257..284 take 3..257 in groups of 1 << extra bits (no extra
-// bits for the first eight, then one more every four); 285 is 258 alone.
-std::array<LengthCode, 259> make_length_codes()
+// Calls each(length, symbol, extra_bits, extra_value) for every copy length
+// 3..258. Length symbols 257..284 take 3..257 in groups of 1 << extra bits
+// (none for the first eight, then one more every four); 285 is 258 alone.
+template <typename Each>
+void for_each_copy_length(Each&& each)
 {
-    std::array<LengthCode, 259> codes{};
-    int base = 3;
-    for (int index = 0; index < 28; ++index) {
-        const int extra = index < 8 ? 0 : index / 4 - 1;
-        for (int length = base; length < std::min(base + (1 << extra), 258); ++length) {
-            codes[static_cast<std::size_t>(length)] = {static_cast<std::uint16_t>(257 + index),
-                                                       static_cast<std::uint8_t>(extra),
-                                                       static_cast<std::uint8_t>(length - base)};
+    for (std::uint32_t index = 0, base = 3; index < 28; ++index) {
+        const std::uint32_t extra = index < 8 ? 0 : index / 4 - 1;
+        for (std::uint32_t length = base; length < std::min(base + (1u << extra), 258u); ++length) {
+            each(length, 257 + index, extra, length - base);
         }
-        base += 1 << extra;
+        base += 1u << extra;
     }
-    codes[258] = {285, 0, 0};
-    return codes;
+    each(258u, 285u, 0u, 0u);
 }
 
 using Lengths = std::array<std::uint8_t, symbol_count>;
@@ -250,12 +237,11 @@ void canonical_codes(const Lengths& lengths, std::array<std::uint16_t, symbol_co
 // Symbol counts from every eighth row, at an eighth of the cost of all rows.
 // Every symbol is counted once more, so that each gets a code.
 std::array<std::uint32_t, symbol_count> sample_frequencies(std::size_t row_bytes, std::size_t rows,
-                                                           const RowFiller& fill, std::uint8_t* row,
-                                                           const std::array<LengthCode, 259>& length_codes)
+                                                           const RowFiller& fill, std::uint8_t* row)
 {
     // Four tables in turn, so equal bytes close together do not wait on each other.
     std::array<std::array<std::uint32_t, 256>, 4> counts{};
-    std::array<std::uint32_t, symbol_count> frequency{};
+    std::array<std::uint32_t, 259> copies{};
     for (std::size_t index = 0; index < rows; index += 8) {
         fill(index, row);
         scan_runs(
@@ -266,16 +252,15 @@ std::array<std::uint32_t, symbol_count> sample_frequencies(std::size_t row_bytes
                 }
             },
             [&](std::size_t run) {
-                split_run(run, [&](std::size_t length) { frequency[length_codes[length].symbol] += 1; });
+                split_run(run, [&](std::size_t length) { copies[length] += 1; });
             });
     }
-    for (std::size_t symbol = 0; symbol < symbol_count; ++symbol) {
-        frequency[symbol] += 1;
-        if (symbol < 256) {
-            frequency[symbol] += counts[0][symbol] + counts[1][symbol] + counts[2][symbol] +
-                                 counts[3][symbol];
-        }
+    std::array<std::uint32_t, symbol_count> frequency;
+    frequency.fill(1);
+    for (std::size_t symbol = 0; symbol < 256; ++symbol) {
+        frequency[symbol] += counts[0][symbol] + counts[1][symbol] + counts[2][symbol] + counts[3][symbol];
     }
+    for_each_copy_length([&](auto length, auto symbol, auto, auto) { frequency[symbol] += copies[length]; });
     return frequency;
 }
 
@@ -292,24 +277,20 @@ void put_block_header(BitWriter* writer, const Lengths& lengths)
     for (int symbol : code_length_order) {
         put_bits(writer, symbol <= 15 ? 4 : 0, 3);   // the repeat symbols 16..18 are unused
     }
-    auto put_code_length = [&](std::uint32_t length) {
-        std::uint32_t reversed = ((length & 1) << 3) | ((length & 2) << 1) | ((length & 4) >> 1) |
-                                 ((length & 8) >> 3);
-        put_bits(writer, reversed, 4);
-    };
+    static const std::uint8_t reversed[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
     for (std::uint8_t length : lengths) {
-        put_code_length(length);
+        put_bits(writer, reversed[length], 4);
     }
     // The one distance code, distance 1, is one bit long: the bit 0.
-    put_code_length(1);
+    put_bits(writer, reversed[1], 4);
 }
 
 // The block's body: stretches of literals go out four at a time (two table
-// loads), runs as copies. Codes (`literal`, `copy`) hold their length in the
-// top eight bits; `pairs` holds two literals' codes, indexed by both bytes, the
-// first in the low eight bits.
-BitWriter put_runs_and_literals(const std::uint8_t* raw, std::size_t raw_size,
-                                const std::uint32_t* pairs, const std::array<std::uint32_t, 256>& literal,
+// loads), the rest one by one (`codes`, `lengths`), runs as copies. `pairs`
+// holds two literals' codes, indexed by both bytes, the first in the low eight
+// bits; it and `copy` hold their codes' lengths in the top eight bits.
+BitWriter put_runs_and_literals(const std::uint8_t* raw, std::size_t raw_size, const std::uint32_t* pairs,
+                                const std::uint16_t* codes, const std::uint8_t* lengths,
                                 const std::array<std::uint32_t, 259>& copy, BitWriter writer)
 {
     // The writer's state in locals: stores through `out` could otherwise alias it.
@@ -332,7 +313,7 @@ BitWriter put_runs_and_literals(const std::uint8_t* raw, std::size_t raw_size,
                     (first >> 24) + (second >> 24));
             }
             for (; from < to; ++from) {
-                put(literal[raw[from]] & 0xFFFFFF, literal[raw[from]] >> 24);
+                put(codes[raw[from]], lengths[raw[from]]);
             }
         },
         [&](std::size_t run) __attribute__((always_inline)) {
@@ -354,15 +335,13 @@ std::size_t deflate_rows_bound(std::size_t row_bytes, std::size_t rows)
 
 std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, const RowFiller& fill, std::uint8_t* out)
 {
-    static const std::array<LengthCode, 259> length_codes = make_length_codes();
     // One row at a time, coded while it is in the cache; 16 bytes spare.
     thread_local std::vector<std::uint8_t> row;
     row.resize(row_bytes + 16);
 
     Lengths lengths{};
     std::array<std::uint16_t, symbol_count> codes{};
-    huffman_lengths(sample_frequencies(row_bytes, rows, fill, row.data(), length_codes),
-                    &lengths);
+    huffman_lengths(sample_frequencies(row_bytes, rows, fill, row.data()), &lengths);
     canonical_codes(lengths, &codes);
 
     // Two literals' codes by both bytes (the first in the low bits of both),
@@ -377,19 +356,12 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, const RowFille
                          ((lengths[first] + second_length) << 24);
         }
     }
-    // Single literals; each copy length's symbol, extra bits and the distance
-    // code's 0 bit as one code. Lengths in the top bits.
-    std::array<std::uint32_t, 256> literal_bits{};
-    for (std::size_t value = 0; value < 256; ++value) {
-        literal_bits[value] = codes[value] | (std::uint32_t{lengths[value]} << 24);
-    }
+    // Each copy length's symbol, extra bits and the distance code's 0 bit as
+    // one code, its length in the top bits.
     std::array<std::uint32_t, 259> copy_bits{};
-    for (std::size_t length = 3; length <= 258; ++length) {
-        const LengthCode& copy = length_codes[length];
-        copy_bits[length] = codes[copy.symbol] |
-                            (std::uint32_t{copy.extra_value} << lengths[copy.symbol]) |
-                            (static_cast<std::uint32_t>(lengths[copy.symbol] + copy.extra_bits + 1) << 24);
-    }
+    for_each_copy_length([&](std::uint32_t length, std::uint32_t symbol, std::uint32_t extra, std::uint32_t value) {
+        copy_bits[length] = codes[symbol] | (value << lengths[symbol]) | ((lengths[symbol] + extra + 1) << 24);
+    });
 
     out[0] = 0x78;   // deflate, 32K window
     out[1] = 0x01;   // fastest compression; header check: 0x7801 % 31 == 0
@@ -401,16 +373,13 @@ std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, const RowFille
     for (std::size_t index = 0; index < rows; ++index) {
         fill(index, row.data());
         adler = libdeflate_adler32(adler, row.data(), row_bytes);
-        writer = put_runs_and_literals(row.data(), row_bytes, pairs.data(), literal_bits, copy_bits,
-                                       writer);
+        writer = put_runs_and_literals(row.data(), row_bytes, pairs.data(), codes.data(), lengths.data(),
+                                       copy_bits, writer);
     }
     put_bits(&writer, codes[end_of_block], lengths[end_of_block]);
 
     // Pad to a whole byte, then the Adler-32, most significant byte first.
     put_bits(&writer, 0, (8 - writer.count % 8) % 8);
-    writer.out[0] = static_cast<std::uint8_t>(adler >> 24);
-    writer.out[1] = static_cast<std::uint8_t>(adler >> 16);
-    writer.out[2] = static_cast<std::uint8_t>(adler >> 8);
-    writer.out[3] = static_cast<std::uint8_t>(adler);
+    put_u32_big_endian(writer.out, adler);
     return static_cast<std::size_t>(writer.out + 4 - out);
 }

@@ -18,3 +18,11 @@ std::size_t deflate_rows_bound(std::size_t row_bytes, std::size_t rows);
 // asked for twice, so `fill` must give the same bytes each time. Writes at
 // most deflate_rows_bound() bytes to `out` and returns how many.
 std::size_t deflate_rows(std::size_t row_bytes, std::size_t rows, const RowFiller& fill, std::uint8_t* out);
+
+// Stores `value` most significant byte first, as zlib and PNG store numbers.
+inline void put_u32_big_endian(std::uint8_t* at, std::uint32_t value)
+{
+    for (int byte = 0; byte < 4; ++byte) {
+        at[byte] = static_cast<std::uint8_t>(value >> (24 - 8 * byte));
+    }
+}

@@ -9,21 +9,13 @@
 
 #include "capture/deflate_runs.h"
 
-static void put_u32(std::uint8_t* at, std::uint32_t value)
-{
-    at[0] = static_cast<std::uint8_t>(value >> 24);
-    at[1] = static_cast<std::uint8_t>(value >> 16);
-    at[2] = static_cast<std::uint8_t>(value >> 8);
-    at[3] = static_cast<std::uint8_t>(value);
-}
-
 // Completes the chunk whose data (`length` bytes) sits at `chunk` + 8: its
 // length, type and CRC.
 static void finish_chunk(std::uint8_t* chunk, const char* type, std::size_t length)
 {
-    put_u32(chunk, static_cast<std::uint32_t>(length));
+    put_u32_big_endian(chunk, static_cast<std::uint32_t>(length));
     std::memcpy(chunk + 4, type, 4);
-    put_u32(chunk + 8 + length, libdeflate_crc32(0, chunk + 4, length + 4));
+    put_u32_big_endian(chunk + 8 + length, libdeflate_crc32(0, chunk + 4, length + 4));
 }
 
 // PNG row `y` (0 at the top) of the frame: a filter byte, then RGB. Every row
@@ -94,8 +86,8 @@ std::size_t encode_png(const std::uint8_t* rgba, int width, int height,
     static const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::memcpy(png, signature, 8);
     std::uint8_t* header = png + 8 + 8;
-    put_u32(header, static_cast<std::uint32_t>(width));
-    put_u32(header + 4, static_cast<std::uint32_t>(height));
+    put_u32_big_endian(header, static_cast<std::uint32_t>(width));
+    put_u32_big_endian(header + 4, static_cast<std::uint32_t>(height));
     header[8] = 8;    // bits per channel
     header[9] = 2;    // colour type: RGB
     header[10] = 0;   // deflate
@@ -103,7 +95,6 @@ std::size_t encode_png(const std::uint8_t* rgba, int width, int height,
     header[12] = 0;   // not interlaced
     finish_chunk(png + 8, "IHDR", 13);
     finish_chunk(png + idat, "IDAT", compressed_size);
-    std::uint8_t* end = png + idat + 12 + compressed_size;
-    finish_chunk(end, "IEND", 0);
+    finish_chunk(png + idat + 12 + compressed_size, "IEND", 0);
     return idat + 12 + compressed_size + 12;
 }

@@ -31,21 +31,6 @@ static std::uint8_t luma(const std::uint8_t* pixel)
     return static_cast<std::uint8_t>((y_r * pixel[0] + y_g * pixel[1] + y_b * pixel[2] + luma_offset) >> 15);
 }
 
-// One 2x2 block: four luma samples and one of each chroma.
-static void convert_block(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* y_top,
-                          std::uint8_t* y_bottom, std::uint8_t* cb, std::uint8_t* cr)
-{
-    y_top[0] = luma(a);
-    y_top[1] = luma(a + 4);
-    y_bottom[0] = luma(b);
-    y_bottom[1] = luma(b + 4);
-    int r = a[0] + a[4] + b[0] + b[4];
-    int g = a[1] + a[5] + b[1] + b[5];
-    int bl = a[2] + a[6] + b[2] + b[6];
-    *cb = static_cast<std::uint8_t>((cb_r * r + cb_g * g + cb_b * bl + chroma_offset) >> 17);
-    *cr = static_cast<std::uint8_t>((cr_r * r + cr_g * g + cr_b * bl + chroma_offset) >> 17);
-}
-
 void rgba_to_yuv420(const std::uint8_t* rgba, int width, int height, std::uint8_t* yuv)
 {
     const std::size_t stride = static_cast<std::size_t>(width) * 4;
@@ -63,7 +48,18 @@ void rgba_to_yuv420(const std::uint8_t* rgba, int width, int height, std::uint8_
         std::uint8_t* cb = cb_plane + static_cast<std::size_t>(row / 2) * chroma_width;
         std::uint8_t* cr = cr_plane + static_cast<std::size_t>(row / 2) * chroma_width;
         for (int x = 0; x < width; x += 2) {
-            convert_block(top + 4 * x, bottom + 4 * x, y_top + x, y_bottom + x, cb + x / 2, cr + x / 2);
+            // One 2x2 block: four luma samples and one of each chroma.
+            const std::uint8_t* a = top + 4 * x;
+            const std::uint8_t* b = bottom + 4 * x;
+            y_top[x] = luma(a);
+            y_top[x + 1] = luma(a + 4);
+            y_bottom[x] = luma(b);
+            y_bottom[x + 1] = luma(b + 4);
+            const int r = a[0] + a[4] + b[0] + b[4];
+            const int g = a[1] + a[5] + b[1] + b[5];
+            const int bl = a[2] + a[6] + b[2] + b[6];
+            cb[x / 2] = static_cast<std::uint8_t>((cb_r * r + cb_g * g + cb_b * bl + chroma_offset) >> 17);
+            cr[x / 2] = static_cast<std::uint8_t>((cr_r * r + cr_g * g + cr_b * bl + chroma_offset) >> 17);
         }
     }
 }
