@@ -18,8 +18,6 @@
 #include "capture/signals.h"
 #include "capture/temp_file.h"
 
-namespace fs = std::filesystem;
-
 std::string failure(const char* what, const std::string& path)
 {
     const int code = errno;
@@ -28,8 +26,8 @@ std::string failure(const char* what, const std::string& path)
 
 static std::string directory_of(const std::string& path)
 {
-    const fs::path parent = fs::path(path).parent_path();
-    return parent.empty() ? "." : parent.string();
+    const std::string parent = std::filesystem::path(path).parent_path().string();
+    return parent.empty() ? "." : parent;
 }
 
 static void close_if_open(int* fd)
@@ -42,33 +40,27 @@ static void close_if_open(int* fd)
 // The message for a failed open, write or close, from errno.
 static std::string write_failure(const OutputFile& file)
 {
-    if (!file.is_stdout) {
-        return failure("cannot write", file.path);
-    }
     const int code = errno;
-    return std::string("cannot write to standard output: ") + std::strerror(code);
+    return file.is_stdout ? "cannot write to standard output: " + std::string(std::strerror(code))
+                          : failure("cannot write", file.path);
 }
 
-static Outcome take_descriptor(int fd, bool owned, OutputFile* file)
+// The file's descriptor from now on. One this process was given ("-",
+// /dev/stdout) is not `owned`: never closed or renamed, refused if read-only.
+static Outcome take_descriptor(int fd, bool owned, OutputFile* file, std::string* error)
 {
     struct stat found {};
+    const int flags = fcntl(fd, F_GETFL);
+    if (!owned && (flags < 0 || (flags & O_ACCMODE) == O_RDONLY)) {
+        errno = EBADF;
+        *error = write_failure(*file);
+        return Outcome::failed;
+    }
     fstat(fd, &found);
     file->fd = fd;
     file->owned = owned;
     file->regular = S_ISREG(found.st_mode);
     return Outcome::ok;
-}
-
-// A descriptor this process was given, written as "-" is: not closed, not renamed.
-static Outcome use_descriptor(int fd, OutputFile* file, std::string* error)
-{
-    int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
-        errno = EBADF;
-        *error = write_failure(*file);
-        return Outcome::failed;
-    }
-    return take_descriptor(fd, false, file);
 }
 
 // A device, a FIFO or another process's descriptor, written in place. A FIFO's
@@ -81,7 +73,7 @@ static Outcome open_in_place(const ResolvedPath& where, bool fifo, OutputFile* f
         int fd = openat(where.dir, where.name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | follow);
         if (fd >= 0) {
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            return take_descriptor(fd, true, file);
+            return take_descriptor(fd, true, file, error);
         }
         if ((errno == ENXIO && fifo) || errno == EINTR) {
             if (interrupted_by() != 0) {
@@ -93,17 +85,6 @@ static Outcome open_in_place(const ResolvedPath& where, bool fifo, OutputFile* f
         *error = failure("cannot open", file->path);
         return Outcome::failed;
     }
-}
-
-static Outcome refuse_terminal(OutputFile* file, std::string* error)
-{
-    if (!isatty(file->fd)) {
-        return Outcome::ok;
-    }
-    *error = file->is_stdout ? std::string("refusing to write a video stream to a terminal")
-                             : "refusing to write to the terminal '" + file->path + "'";
-    output_abandon(file);
-    return Outcome::failed;
 }
 
 // A regular file, or none yet: replaced through a temporary, or written in
@@ -146,7 +127,7 @@ static Outcome open_regular(const ResolvedPath& where, OutputFile* file, std::st
     }
     error->clear();
     file->empty_on_failure = true;
-    return take_descriptor(fd, true, file);
+    return take_descriptor(fd, true, file, error);
 }
 
 Outcome output_open(int folder, const std::string& name, const std::string& shown, OutputFile* file,
@@ -169,7 +150,7 @@ Outcome output_open(int folder, const std::string& name, const std::string& show
     const struct stat& old = where.stat;
     Outcome opened = Outcome::ok;
     if (where.descriptor >= 0) {
-        opened = use_descriptor(where.descriptor, file, error);
+        opened = take_descriptor(where.descriptor, false, file, error);
     } else if (where.through_proc) {
         opened = open_in_place(where, false, file, error);
     } else if (where.exists && S_ISDIR(old.st_mode)) {
@@ -183,7 +164,13 @@ Outcome output_open(int folder, const std::string& name, const std::string& show
     } else {
         return open_regular(where, file, error);
     }
-    return opened == Outcome::ok ? refuse_terminal(file, error) : opened;
+    if (opened == Outcome::ok && isatty(file->fd)) {
+        *error = file->is_stdout ? std::string("refusing to write a video stream to a terminal")
+                                 : "refusing to write to the terminal '" + file->path + "'";
+        output_abandon(file);
+        return Outcome::failed;
+    }
+    return opened;
 }
 
 Outcome output_write(OutputFile* file, const void* data, std::size_t size, std::string* error)

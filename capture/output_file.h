@@ -29,10 +29,8 @@ struct OutputFile {
 
 // Opens `name` in the folder `folder` (AT_FDCWD: the working folder; "-":
 // standard output) for writing, named `shown` in messages; a FIFO waits for
-// its reader. A new file gets mode 0666 less the umask; a replaced one keeps
-// the old mode, and its owner and group where the process may set them. A file
-// this process may not write, a folder or a terminal is refused; nothing is
-// left behind.
+// its reader. Modes as temp_file.h says. A file this process may not write, a
+// folder or a terminal is refused; nothing is left behind.
 Outcome output_open(int folder, const std::string& name, const std::string& shown, OutputFile* file,
                     std::string* error);
 

@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <filesystem>
@@ -121,13 +121,14 @@ static int own_descriptor(int dir, const std::string& name)
 {
     struct stat table {};
     struct stat own_table {};
-    if (name.empty() || name.size() > 9 ||
-        !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-        fstat(dir, &table) != 0 || stat("/proc/self/fd", &own_table) != 0 ||
-        table.st_dev != own_table.st_dev || table.st_ino != own_table.st_ino) {
+    int fd = -1;
+    const char* end = name.data() + name.size();
+    if (std::from_chars(name.data(), end, fd).ptr != end || fd < 0 || fstat(dir, &table) != 0 ||
+        stat("/proc/self/fd", &own_table) != 0 || table.st_dev != own_table.st_dev ||
+        table.st_ino != own_table.st_ino) {
         return -1;
     }
-    return std::stoi(name);
+    return fd;
 }
 
 static bool on_proc(const struct stat& found)
