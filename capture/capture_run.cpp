@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -192,14 +193,11 @@ static Outcome open_outputs(Capture* capture, std::string* error)
 
 static bool start_writer(Capture* capture, std::string* error)
 {
-    const auto write = capture->options->output == capture_output_png ? write_png_frame : write_stream_frame;
+    const bool png = capture->options->output == capture_output_png;
     try {
         queue_init(&capture->queue, slot_count, std::size_t{capture_width} * capture_height * 4);
-        capture->writer_thread = std::thread([capture, write] {
-            queue_write_all(&capture->queue, [&](const FrameSlot& slot, std::string* why) {
-                return write(capture, slot, why);
-            });
-        });
+        const FrameWriter writer = std::bind_front(png ? write_png_frame : write_stream_frame, capture);
+        capture->writer_thread = std::thread(queue_write_all, &capture->queue, writer);
         return true;
     } catch (const std::system_error& thread_error) {
         *error = "cannot start the writer thread: " + thread_error.code().message();
@@ -254,8 +252,8 @@ static void render_frames(Capture* capture)
     }
 }
 
-// The capture once the frames can be drawn. The writer runs only inside
-// render_frames' catch: a failed allocation elsewhere reaches run_capture.
+// The capture once the frames can be drawn. While the writer runs a failed
+// allocation is caught here: leaving with the thread running would abort.
 static int capture_frames(Capture* capture)
 {
     const CaptureOptions& options = *capture->options;
@@ -304,7 +302,6 @@ int run_capture(const CaptureOptions& options)
     if (!start_rendering()) {
         return 1;
     }
-    // Nothing is created before the frames can be drawn.
     Capture capture;
     capture.options = &options;
     capture.show_progress = !options.quiet && isatty(STDERR_FILENO) != 0;

@@ -19,9 +19,7 @@
 // be touched from a handler at all.
 static std::atomic<int> first_signal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
-// Until the capture creates anything, an interrupt has nothing to clean up and
-// ends the process at once (start-up may take seconds on busy cores).
-static std::atomic<bool> deferred{false};
+static std::atomic<bool> deferred{false};   // see defer_interrupts
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 static void on_interrupt(int signal_number)
