@@ -285,7 +285,7 @@ bare_system_check() {
 
   # An X server outside the root, reached through its socket.
   local display xvfb_fd
-  exec {xvfb_fd}< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>"$tmp/xvfb.log" & echo "$!")
+  exec {xvfb_fd}< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$tmp/xvfb.log" & echo "$!")
   read -r -t 10 xvfb_pid <&"$xvfb_fd" && read -r -t 20 display <&"$xvfb_fd" || { echo "Xvfb did not start"; return 1; }
   exec {xvfb_fd}<&-
   local -x DISPLAY=:$display

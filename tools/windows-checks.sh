@@ -105,7 +105,7 @@ trap cleanup EXIT
 # start_xvfb [ARGS...]: an 800x600 server on a display it picks itself.
 start_xvfb() {
   rm -f "$tmp/display"
-  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp "$@" 5>"$tmp/display" 2>"$tmp/xvfb.log" &
+  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp -noreset "$@" 5>"$tmp/display" 2>"$tmp/xvfb.log" &
   xvfb_pid=$!
   wait_until 10000 test -s "$tmp/display" || give_up "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$tmp/display")"

@@ -45,8 +45,9 @@ await_exit() {
 
 # start_xvfb [ARGUMENT...]: the arguments go to the server as they stand.
 start_xvfb() {
-  # The server picks a free display itself: other tests may run beside this one.
-  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp "$@" 5>"$tmp/display" 2>"$tmp/xvfb.log" &
+  # The server picks a free display itself: other tests may run beside this one. It never
+  # resets: one resetting as its last client leaves drops a client that connects meanwhile.
+  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp -noreset "$@" 5>"$tmp/display" 2>"$tmp/xvfb.log" &
   xvfb_pid=$!
   wait_until 10000 test -s "$tmp/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$tmp/display")"
