@@ -235,7 +235,7 @@ static void render_frames(Capture* capture)
                 // The offscreen surface is single-buffered: read before the swap.
                 glReadPixels(0, 0, capture_width, capture_height, GL_RGBA, GL_UNSIGNED_BYTE,
                              slot->rgba.data());
-                queue_push(&capture->queue, slot, frame);
+                queue_push(&capture->queue, frame);
             }
         }
         platform_swap_buffers(app.dc);

@@ -23,11 +23,11 @@ FrameSlot* queue_free_slot(FrameQueue* queue)
     return stop ? nullptr : &queue->slots[queue->queued % queue->slots.size()];
 }
 
-void queue_push(FrameQueue* queue, FrameSlot* slot, std::int32_t frame)
+void queue_push(FrameQueue* queue, std::int32_t frame)
 {
     {
         std::lock_guard<std::mutex> hold(queue->lock);
-        slot->frame = frame;
+        queue->slots[queue->queued % queue->slots.size()].frame = frame;
         queue->queued += 1;
     }
     queue->changed.notify_all();

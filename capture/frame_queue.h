@@ -41,8 +41,8 @@ void queue_init(FrameQueue* queue, int count, std::size_t bytes);
 // free; null after a failed write or an interrupt.
 FrameSlot* queue_free_slot(FrameQueue* queue);
 
-// Hands the slot queue_free_slot gave, filled with `frame`, to the writer.
-void queue_push(FrameQueue* queue, FrameSlot* slot, std::int32_t frame);
+// Hands the slot queue_free_slot gave, now holding `frame`, to the writer.
+void queue_push(FrameQueue* queue, std::int32_t frame);
 
 // The renderer has queued its last frame.
 void queue_end(FrameQueue* queue);

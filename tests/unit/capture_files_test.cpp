@@ -268,7 +268,7 @@ TEST(CaptureQueue, AFailedFrameKeepsTheOnesBeforeAndDropsTheRest)
         if (slot == nullptr) {
             break;
         }
-        queue_push(&queue, slot, frame);
+        queue_push(&queue, frame);
     }
     queue_end(&queue);
     writing.join();
